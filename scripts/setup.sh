@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every build and test dependency from Debian packages (only what is
+# missing, so repeated runs are quick).
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config git python3
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-dev
+    qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libgl-dev
+    fonts-ipafont-gothic
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

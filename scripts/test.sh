@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite: the optimised
+# build, the unit tests again under AddressSanitizer and UBSan, and a short run
+# of every fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+echo "== release build and tests"
+scripts/build.sh release
+ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/build.sh asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE slow
+
+echo "== fuzz targets (short run)"
+scripts/build.sh fuzz
+scripts/fuzz.sh "${SORVANE_FUZZ_SECONDS:-20}"
+
+echo "== all tests passed"
