@@ -1,0 +1,74 @@
+#pragma once
+// The receiver's serial line over termios. A transfer opens it by port number,
+// reads bytes with a per-byte time-out, writes packets and closes it again.
+
+#include <termios.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "link/byte_stream.h"
+
+namespace sorvane {
+
+// Line settings as the control keeps them. Parity: 0 none, 1 odd, 2 even,
+// 3 mark, 4 space. Stop bits: 0 one, 1 one and a half, 2 two.
+struct PortSettings {
+    std::uint8_t port = 1;
+    std::uint32_t baudRate = 9600;
+    std::uint8_t parity = 0;
+    std::uint8_t dataBits = 8;
+    std::uint8_t stopBits = 0;
+};
+
+// The device that port number n (1..9) names: $SORVANE_COMn, else the COMn line
+// of $XDG_CONFIG_HOME/sorvane/ports.conf (~/.config by default), else
+// /dev/ttyS<n-1>. Empty for numbers that name no port.
+std::string PortDevicePath(int port);
+
+class SerialPort final : public ByteStream {
+  public:
+    static constexpr int kDefaultByteTimeoutMs = 2000;
+
+    explicit SerialPort(int byteTimeoutMs = kDefaultByteTimeoutMs);
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // False at once when already open; otherwise opens the device of the port
+    // number exclusively in raw mode with the four line settings.
+    bool Open(std::uint8_t port, std::uint32_t baudRate, std::uint8_t parity, std::uint8_t dataBits,
+              std::uint8_t stopBits);
+    bool Open(const PortSettings& settings);
+    // The same on a device path (the port number in settings is not used).
+    bool OpenDevice(const std::string& path, const PortSettings& settings);
+
+    std::uint16_t ReadByte() override;
+    std::int32_t Write(const std::uint8_t* bytes, std::size_t count) override;
+    // Restores the line as it was found and closes; false when nothing was
+    // open or the close failed. The object can be opened again afterwards.
+    bool Close();
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // errno of the last failing call (0 when none failed).
+    int ErrorCode() const { return errorCode_; }
+    const std::string& DevicePath() const { return path_; }
+
+  private:
+    bool Fail(int error);
+    bool WaitFor(short events, int timeoutMs, short* revents);
+
+    int fd_ = -1;
+    int byteTimeoutMs_;
+    int errorCode_ = 0;
+    bool hungUp_ = false;
+    std::string path_;
+    termios saved_{};
+    // Bytes read ahead of the caller; ReadByte hands them out one at a time.
+    std::uint8_t buffer_[512] = {};
+    std::size_t bufferPos_ = 0;
+    std::size_t bufferLen_ = 0;
+};
+
+}  // namespace sorvane
