@@ -1,0 +1,196 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+
+namespace gpssim {
+
+namespace {
+
+bool ParseInt(std::string_view text, long min, long max, long* out) {
+    if (text.empty())
+        return false;
+    std::string s(text);
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (errno != 0 || end != s.c_str() + s.size() || v < min || v > max)
+        return false;
+    *out = v;
+    return true;
+}
+
+}  // namespace
+
+std::string UsageText() {
+    return R"(Usage: gpssim [options]
+
+Plays a GPS receiver on a pseudo-terminal. The first line of standard output
+is the path of the terminal to open; the simulator then serves until it gets
+SIGINT or SIGTERM.
+
+Receiver:
+  --product ID            product ID to report (default 130, a newer-family model)
+  --version N             software version, in hundredths (default 250)
+  --description TEXT      product description (default: model name and version)
+  --waypoint-type T       waypoint record layout 4101, 4103, 4104, 4108 or 4109
+                          (default: the model's own; an eMap, 111, may offer 4109)
+  --capabilities on|off   send a capability list after the product data
+                          (default: on for newer-family models)
+
+Line:
+  --baud N                throttle to N baud, N/10 bytes per second each way
+                          (default: unthrottled)
+
+Faults (K counts the packets the simulator sends, from 1, retransmissions included):
+  --no-answer             read, but never answer
+  --stop-after K          fall silent after sending K packets
+  --cut-packet K          send only the first half of packet K, then fall silent
+  --withhold-ack K        do not acknowledge the K-th packet from the host
+  --corrupt-packet K      send packet K with a wrong byte (a retransmission is clean)
+  --garbage               put junk bytes before every frame
+  --oversized-packet K    send packet K with 255 data bytes (a retransmission is normal)
+  --hangup-after K        hang up the line instead of sending packet K+1
+
+Other:
+  --exit-on-stdin-eof     also stop when standard input reaches its end
+  --help                  show this text
+)";
+}
+
+bool ParseOptions(int argc, const char* const* argv, Options* out, bool* help, std::string* error) {
+    *help = false;
+    std::optional<long> product, version, waypointType;
+    std::optional<std::string> description;
+    std::optional<bool> capabilities;
+    Options o;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        std::string_view value;
+        bool hasValue = false;
+        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            hasValue = true;
+        }
+        const auto takeValue = [&]() -> bool {
+            if (hasValue)
+                return true;
+            if (i + 1 >= argc) {
+                *error = std::string(arg) + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+            return true;
+        };
+        const auto number = [&](long min, long max, long* v) -> bool {
+            if (!takeValue())
+                return false;
+            if (!ParseInt(value, min, max, v)) {
+                *error = "bad value for " + std::string(arg) + ": " + std::string(value);
+                return false;
+            }
+            return true;
+        };
+        const auto flag = [&]() -> bool {
+            if (hasValue) {
+                *error = std::string(arg) + " takes no value";
+                return false;
+            }
+            return true;
+        };
+        long v = 0;
+        if (arg == "--help" || arg == "-h") {
+            *help = true;
+            return true;
+        } else if (arg == "--product") {
+            if (!number(-32768, 32767, &v))
+                return false;
+            product = v;
+        } else if (arg == "--version") {
+            if (!number(-32768, 32767, &v))
+                return false;
+            version = v;
+        } else if (arg == "--description") {
+            if (!takeValue())
+                return false;
+            description = std::string(value);
+        } else if (arg == "--waypoint-type") {
+            if (!number(4101, 4109, &v))
+                return false;
+            if (v != 4101 && v != 4103 && v != 4104 && v != 4108 && v != 4109) {
+                *error = "unknown waypoint record layout " + std::to_string(v);
+                return false;
+            }
+            waypointType = v;
+        } else if (arg == "--capabilities") {
+            if (!takeValue())
+                return false;
+            if (value != "on" && value != "off") {
+                *error = "--capabilities takes on or off";
+                return false;
+            }
+            capabilities = value == "on";
+        } else if (arg == "--baud") {
+            if (!number(0, 4000000, &v))
+                return false;
+            o.baud = static_cast<std::uint32_t>(v);
+        } else if (arg == "--no-answer") {
+            if (!flag())
+                return false;
+            o.faults.noAnswer = true;
+        } else if (arg == "--stop-after") {
+            if (!number(1, 1000000, &v))
+                return false;
+            o.faults.stopAfter = static_cast<int>(v);
+        } else if (arg == "--cut-packet") {
+            if (!number(1, 1000000, &v))
+                return false;
+            o.faults.cutPacket = static_cast<int>(v);
+        } else if (arg == "--withhold-ack") {
+            if (!number(1, 1000000, &v))
+                return false;
+            o.faults.withholdAck = static_cast<int>(v);
+        } else if (arg == "--corrupt-packet") {
+            if (!number(1, 1000000, &v))
+                return false;
+            o.faults.corruptPacket = static_cast<int>(v);
+        } else if (arg == "--garbage") {
+            if (!flag())
+                return false;
+            o.faults.garbage = true;
+        } else if (arg == "--oversized-packet") {
+            if (!number(1, 1000000, &v))
+                return false;
+            o.faults.oversizedPacket = static_cast<int>(v);
+        } else if (arg == "--hangup-after") {
+            if (!number(0, 1000000, &v))
+                return false;
+            o.faults.hangupAfter = static_cast<int>(v);
+        } else if (arg == "--exit-on-stdin-eof") {
+            if (!flag())
+                return false;
+            o.exitOnStdinEof = true;
+        } else {
+            *error = "unknown option " + std::string(arg);
+            return false;
+        }
+    }
+
+    o.profile = ProfileForProduct(product.value_or(130), version.value_or(250));
+    if (waypointType) {
+        o.profile.waypointType = static_cast<int>(*waypointType);
+        o.profile.routeHeaderType = IsNewerFamily(o.profile) ? 4202 : 4201;
+    }
+    if (description)
+        o.profile.description = *description;
+    if (capabilities)
+        o.profile.capabilities = *capabilities;
+    *out = std::move(o);
+    return true;
+}
+
+}  // namespace gpssim

@@ -1,0 +1,36 @@
+#pragma once
+// Command-line options of the simulator; tests fill the same structure.
+
+#include <cstdint>
+#include <string>
+
+#include "profile.h"
+
+namespace gpssim {
+
+// Faults count the packets the simulator transmits, from 1 (acknowledgements
+// and retransmissions included); 0 switches a fault off.
+struct Faults {
+    bool noAnswer = false;    // reads, never writes
+    int stopAfter = 0;        // silent after transmitting this many packets
+    int cutPacket = 0;        // sends the first half of this packet, then silent
+    int withholdAck = 0;      // no acknowledgement for this packet from the host (1-based)
+    int corruptPacket = 0;    // one data byte (or the checksum) of this packet is wrong
+    bool garbage = false;     // junk bytes before every frame
+    int oversizedPacket = 0;  // this packet is sent with 255 data bytes
+    int hangupAfter = -1;     // closes the line after this many packets (0: at the first)
+};
+
+struct Options {
+    Profile profile;
+    std::uint32_t baud = 0;  // throttle: baud / 10 bytes per second each way; 0 = unthrottled
+    Faults faults;
+    bool exitOnStdinEof = false;
+};
+
+// Parses argv[1..]. False with a message in error for bad input; help is set
+// for --help (nothing else is parsed then).
+bool ParseOptions(int argc, const char* const* argv, Options* out, bool* help, std::string* error);
+std::string UsageText();
+
+}  // namespace gpssim

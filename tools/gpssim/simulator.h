@@ -1,0 +1,97 @@
+#pragma once
+// A receiver on a pseudo-terminal: the host opens the slave path with its real
+// serial code, the simulator serves the master side on its own thread.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine.h"
+#include "frame.h"
+#include "options.h"
+
+namespace gpssim {
+
+struct SimulatorStats {
+    std::uint64_t bytesWritten = 0;  // to the host, garbage included
+    std::uint64_t bytesRead = 0;     // from the host
+    int packetsSent = 0;             // transmissions, retransmissions included
+    int packetsReceived = 0;         // good packets from the host
+    int badPacketsReceived = 0;
+    bool hungUp = false;
+};
+
+class Simulator {
+  public:
+    explicit Simulator(Options options = {});
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // The protocol engine, to be given handlers before Start.
+    ReceiverEngine& engine() { return engine_; }
+
+    // Opens the pseudo-terminal and starts serving. False (with error()) when
+    // no terminal could be had.
+    bool Start();
+    // Stops serving and closes the terminal; also done by the destructor.
+    void Stop();
+
+    const std::string& slavePath() const { return slavePath_; }
+    const std::string& error() const { return error_; }
+
+    // What the host sent so far (good packets, acknowledgements included).
+    std::vector<Packet> Received() const;
+    SimulatorStats Stats() const;
+    // Waits until the host has sent at least count good packets.
+    bool WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    struct TimedByte {
+        std::uint8_t byte;
+        Clock::time_point due;
+    };
+
+    void Run();
+    void TransmitFrame(const Packet& p);  // the engine's sender
+    void QueueOut(const std::vector<std::uint8_t>& bytes);
+    void ReadFromHost();
+    void DeliverDueInput(Clock::time_point now);
+    bool WriteDueOutput(Clock::time_point now);
+    void HangUp();
+    void CloseAll();
+
+    Options options_;
+    ReceiverEngine engine_;
+    FrameDecoder decoder_;
+    std::string slavePath_;
+    std::string error_;
+
+    int master_ = -1;
+    int slave_ = -1;  // held open so the master never sees the host's close
+    int wake_[2] = {-1, -1};
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+
+    Clock::duration byteTime_{};
+    std::deque<TimedByte> out_;
+    std::deque<TimedByte> in_;
+    Clock::time_point outFree_{};
+    Clock::time_point inFree_{};
+    bool silent_ = false;
+    bool hangupPending_ = false;
+    bool outBlocked_ = false;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    SimulatorStats stats_;
+};
+
+}  // namespace gpssim
