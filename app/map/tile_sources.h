@@ -1,0 +1,61 @@
+#pragma once
+// Where the map widget finds its tile sources, tile cache and map files, and
+// the small text formats and tile arithmetic around them.
+
+#include <cstdint>
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+namespace tobrel {
+
+struct MapPaths {
+    QString tileSourcesFile;  // lines name|title|url template|max zoom[|min zoom]
+    QString tileCacheDir;     // <dir>/<source>/<z>/<x>/<y>.png
+    QString mapsDir;          // *.mbtiles
+
+    // $XDG_CONFIG_HOME/tobrelpa/tilesources.conf, $XDG_CACHE_HOME/tobrelpa/tiles,
+    // $XDG_DATA_HOME/tobrelpa/maps, with the usual fallbacks under $HOME.
+    static MapPaths FromEnvironment();
+};
+
+struct TileSourceConfig {
+    QString name;  // area code and cache folder name
+    QString title;
+    QString urlTemplate;
+    int maxZoom = 0;
+    int minZoom = 0;
+};
+
+constexpr int kMaxTileZoom = 24;
+
+// Reads the tile source file. Blank lines and lines starting with '#' are
+// skipped; a malformed line is skipped with a note in `problems`. A name must
+// be 1 to 64 letters, digits, '-', '_' or '.', not only dots; the template an
+// http or https URL with {z}, {x} and {y}; zooms 0 to kMaxTileZoom.
+std::vector<TileSourceConfig> ParseTileSources(const QString& text,
+                                               QStringList* problems = nullptr);
+
+bool IsSafeSourceName(const QString& name);
+
+struct TileKey {
+    int z = 0;
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const TileKey&, const TileKey&) = default;
+};
+
+inline std::uint64_t TileKeyHash(const TileKey& k) {
+    return (static_cast<std::uint64_t>(k.z) << 48) | (static_cast<std::uint64_t>(k.x) << 24) |
+           static_cast<std::uint64_t>(k.y);
+}
+
+QString ExpandTileUrl(const QString& urlTemplate, const TileKey& key);
+QString TileCachePath(const QString& cacheDir, const QString& source, const TileKey& key);
+// MBTiles rows count from the south.
+inline int TmsRow(int z, int y) {
+    return ((1 << z) - 1) - y;
+}
+
+}  // namespace tobrel
