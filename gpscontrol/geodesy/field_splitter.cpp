@@ -4,16 +4,13 @@
 
 namespace sorvane {
 
-FieldSplitter::FieldSplitter(std::string_view text, std::string_view delimiters)
-    : text_(text), delimiters_(delimiters) {
+FieldSplitter::FieldSplitter(std::string_view text, std::string_view delimiters) : text_(text) {
+    for (char d : delimiters)
+        delimiters_[static_cast<unsigned char>(d)] = true;
     for (std::size_t i = 0; i < text_.size(); i = step(i)) {
         if (isDelimiter(text_[i]))
             ++count_;
     }
-}
-
-bool FieldSplitter::isDelimiter(char c) const {
-    return delimiters_.find(c) != std::string::npos;
 }
 
 std::size_t FieldSplitter::step(std::size_t i) const {

@@ -2,6 +2,7 @@
 // Splits a byte string at any of a set of single-byte delimiters, stepping over
 // code page 932 double-byte characters so that a trail byte never splits a field.
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -24,14 +25,14 @@ class FieldSplitter {
     int count() const { return count_; }
 
   private:
-    bool isDelimiter(char c) const;
+    bool isDelimiter(char c) const { return delimiters_[static_cast<unsigned char>(c)]; }
     // Offset of the byte after the character that starts at i.
     std::size_t step(std::size_t i) const;
 
     std::size_t position_ = 0;
     int count_ = 1;
     std::string text_;
-    std::string delimiters_;
+    std::array<bool, 256> delimiters_{};
     std::string token_;
 };
 
