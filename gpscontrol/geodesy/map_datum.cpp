@@ -10,7 +10,8 @@ namespace {
 std::size_t CopyName(std::string_view name, char* buffer, std::size_t size) {
     if (buffer != nullptr && size > 0) {
         const std::size_t n = name.size() < size - 1 ? name.size() : size - 1;
-        if (n > 0) std::memcpy(buffer, name.data(), n);
+        if (n > 0)
+            std::memcpy(buffer, name.data(), n);
         buffer[n] = '\0';
     }
     return name.size();
