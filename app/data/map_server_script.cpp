@@ -352,7 +352,8 @@ MapServerStatement ParseMapServerStatement(std::string_view statement) {
     // a three-letter identifier sit within the last few bytes.
     const std::string_view label = AttributeValue(view, "str", 6, n);
     const std::size_t len = sorvane::cp932::FitLength(label, kScriptLabelMax);
-    std::memcpy(st.str, label.data(), len);
+    if (len > 0)
+        std::memcpy(st.str, label.data(), len);
     return st;
 }
 

@@ -16,6 +16,9 @@
 namespace tobrel {
 namespace {
 
+// Fields of the packed records are compared as values (unary +): the
+// assertions take references, and a reference to such a field may be misaligned.
+
 using testing::BuildNativeImage;
 using testing::ImageContent;
 using testing::ImagePoint;
@@ -222,13 +225,13 @@ TEST(NativeFileRead, Version6DistancesBecomeCumulative) {
     TobrelFile s;
     ASSERT_TRUE(Read(s, BuildNativeImage(6, c)));
     ASSERT_EQ(s.GetTrackPointCount(0), 3);
-    EXPECT_EQ(s.GetTrackData(0)[0].distance, 0.0);
-    EXPECT_EQ(s.GetTrackData(0)[1].distance, 10.0);
-    EXPECT_EQ(s.GetTrackData(0)[2].distance, 25.0);
+    EXPECT_EQ(+s.GetTrackData(0)[0].distance, 0.0);
+    EXPECT_EQ(+s.GetTrackData(0)[1].distance, 10.0);
+    EXPECT_EQ(+s.GetTrackData(0)[2].distance, 25.0);
     // Version 7 keeps them as stored.
     TobrelFile s7;
     ASSERT_TRUE(Read(s7, BuildNativeImage(7, c)));
-    EXPECT_EQ(s7.GetTrackData(0)[2].distance, 15.0);
+    EXPECT_EQ(+s7.GetTrackData(0)[2].distance, 15.0);
 }
 
 ImageContent OldContent() {
@@ -255,17 +258,17 @@ TEST(NativeFileRead, Version3IsOneTrackLogWithComputedHeadingsAndDistances) {
     EXPECT_EQ(s.GetTrackSegmentCount(0), 2);
     ASSERT_EQ(s.GetTrackPointCount(0), 3);
     const TrackData* p = s.GetTrackData(0);
-    EXPECT_EQ(p[1].latitude, 35.1);
-    EXPECT_EQ(p[2].longitude, 139.1);
-    EXPECT_EQ(p[2].time, 30u);
-    EXPECT_EQ(p[2].segment, 2);
-    EXPECT_EQ(p[2].altitude, 0.0f);  // no altitude before version 5
-    EXPECT_EQ(p[0].distance, 0.0);
+    EXPECT_EQ(+p[1].latitude, 35.1);
+    EXPECT_EQ(+p[2].longitude, 139.1);
+    EXPECT_EQ(+p[2].time, 30u);
+    EXPECT_EQ(+p[2].segment, 2);
+    EXPECT_EQ(+p[2].altitude, 0.0f);  // no altitude before version 5
+    EXPECT_EQ(+p[0].distance, 0.0);
     EXPECT_NEAR(p[1].distance, GreatCircleDistance(35.0, 139.0, 35.1, 139.0, 0), 1e-9);
     EXPECT_NEAR(p[2].distance, p[1].distance + GreatCircleDistance(35.1, 139.0, 35.1, 139.1, 0),
                 1e-9);
-    EXPECT_EQ(p[1].heading, 0);
-    EXPECT_EQ(p[2].heading, 90);
+    EXPECT_EQ(+p[1].heading, 0);
+    EXPECT_EQ(+p[2].heading, 90);
     ASSERT_EQ(s.GetWaypointCount(), 2);
     EXPECT_STREQ(s.GetWaypointIdent(0), "WPT01");
     EXPECT_STREQ(s.GetWaypointIdent(1), "EIGHTCHR");  // eight bytes, no terminator in the file
@@ -307,10 +310,10 @@ TEST(NativeFileRead, Version4KeepsRouteWaypointCommentsOnly) {
     const WaypointData& rw = s.GetRouteHeader(0)->pWaypointData.at(0);
     EXPECT_STREQ(rw.comment, "route comment");
     EXPECT_STREQ(rw.ident, "RW_0");
-    EXPECT_EQ(rw.distance, 30.0f);
-    EXPECT_EQ(rw.symbol, 7);
-    EXPECT_EQ(rw.display, 3);
-    EXPECT_EQ(rw.altitude, 0.0f);
+    EXPECT_EQ(+rw.distance, 30.0f);
+    EXPECT_EQ(+rw.symbol, 7);
+    EXPECT_EQ(+rw.display, 3);
+    EXPECT_EQ(+rw.altitude, 0.0f);
     EXPECT_EQ(s.GetTrackPointCount(0), 3);
 }
 
@@ -318,8 +321,8 @@ TEST(NativeFileRead, Version5HasAltitudesAndFullWaypoints) {
     TobrelFile s;
     ASSERT_TRUE(Read(s, BuildNativeImage(5, OldContent())));
     EXPECT_STREQ(s.GetTrackName(0), "TRACK LOG");
-    EXPECT_EQ(s.GetTrackData(0)[1].altitude, 6.5f);
-    EXPECT_EQ(s.GetTrackData(0)[1].time, 20u);
+    EXPECT_EQ(+s.GetTrackData(0)[1].altitude, 6.5f);
+    EXPECT_EQ(+s.GetTrackData(0)[1].time, 20u);
     EXPECT_STREQ(s.GetWaypointComment(0), "free comment");
     double lat, lon, alt;
     s.GetWaypointPosition(0, &lat, &lon, &alt);
@@ -356,8 +359,8 @@ void CheckEveryTruncation(const std::vector<std::uint8_t>& full, int version) {
             ASSERT_LE(s.GetTrackPointCount(t), whole.GetTrackPointCount(t));
             // Points that were read are the file's points, not zero fill.
             for (int i = 0; i < s.GetTrackPointCount(t); ++i) {
-                EXPECT_EQ(s.GetTrackData(t)[i].latitude, whole.GetTrackData(t)[i].latitude);
-                EXPECT_EQ(s.GetTrackData(t)[i].time, whole.GetTrackData(t)[i].time);
+                EXPECT_EQ(+s.GetTrackData(t)[i].latitude, +whole.GetTrackData(t)[i].latitude);
+                EXPECT_EQ(+s.GetTrackData(t)[i].time, +whole.GetTrackData(t)[i].time);
             }
         }
         ASSERT_LE(s.GetWaypointCount(), whole.GetWaypointCount());

@@ -9,6 +9,9 @@
 namespace tobrel {
 namespace {
 
+// Fields of the packed records are compared as values (unary +): the
+// assertions take references, and a reference to such a field may be misaligned.
+
 bool AllZero(const void* p, std::size_t n) {
     const auto* b = static_cast<const unsigned char*>(p);
     for (std::size_t i = 0; i < n; ++i)
@@ -54,7 +57,7 @@ TEST(TobrelFileTracks, SetTrackPointCountZeroFillsAndSetsOneSegment) {
     EXPECT_EQ(lat, 35.25);
     EXPECT_EQ(lon, -139.5);
     EXPECT_EQ(alt, 12.75);
-    EXPECT_EQ(s.GetTrackData(0)[2].segment, 4);
+    EXPECT_EQ(+s.GetTrackData(0)[2].segment, 4);
     EXPECT_FALSE(s.GetTrackPoint(0, 3, &lat, &lon, &alt));
 }
 
@@ -179,10 +182,10 @@ TEST(TobrelFileRecalc, TwoIdenticalPoints) {
     s.SetTrackPoint(0, 1, 1, 35.5, 139.25, 0);
     ASSERT_TRUE(s.RecalcTrack(0, 0));
     const TrackData* p = s.GetTrackData(0);
-    EXPECT_EQ(p[0].distance, 0.0);
-    EXPECT_EQ(p[1].distance, 0.0);
-    EXPECT_EQ(p[0].heading, 0);
-    EXPECT_EQ(p[1].heading, 180);
+    EXPECT_EQ(+p[0].distance, 0.0);
+    EXPECT_EQ(+p[1].distance, 0.0);
+    EXPECT_EQ(+p[0].heading, 0);
+    EXPECT_EQ(+p[1].heading, 180);
 }
 
 TEST(TobrelFileRecalc, DistancesAccumulateAndHeadingsFollowTheCompass) {
@@ -199,11 +202,11 @@ TEST(TobrelFileRecalc, DistancesAccumulateAndHeadingsFollowTheCompass) {
     // One degree of the sphere with radius 6378137 and the program's pi.
     const double degree = (1.0 / 360.0) * 2.0 * 3.14159265359 * 6378137.0;
     EXPECT_NEAR(p[1].distance, degree, 1e-6);
-    EXPECT_EQ(p[1].heading, 0);
-    EXPECT_EQ(p[2].heading, 90);
-    EXPECT_EQ(p[3].heading, 270);
-    EXPECT_EQ(p[4].heading, 225);  // truncated from just above 225
-    EXPECT_GT(p[2].distance, p[1].distance);
+    EXPECT_EQ(+p[1].heading, 0);
+    EXPECT_EQ(+p[2].heading, 90);
+    EXPECT_EQ(+p[3].heading, 270);
+    EXPECT_EQ(+p[4].heading, 225);  // truncated from just above 225
+    EXPECT_GT(+p[2].distance, +p[1].distance);
     EXPECT_NEAR(p[3].distance - p[2].distance, p[2].distance - p[1].distance, 1e-6);
     EXPECT_NEAR(p[4].distance - p[3].distance, GreatCircleDistance(1.0, 0.0, 0.0, -1.0, 0.0), 1e-9);
     EXPECT_FALSE(s.RecalcTrack(1, 0));
