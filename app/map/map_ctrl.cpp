@@ -69,7 +69,7 @@ MapCtrl::MapCtrl(QWidget* parent, MapPaths paths)
     vbar_ = new QScrollBar(Qt::Vertical, this);
     for (QScrollBar* bar : {hbar_, vbar_}) {
         bar->setCursor(Qt::ArrowCursor);
-        connect(bar, &QScrollBar::valueChanged, this, [this] { ScrollBarMoved(); });
+        connect(bar, &QScrollBar::valueChanged, this, [this, bar] { ScrollBarMoved(bar); });
     }
     resize(640, 480);
     LayoutScrollBars();
@@ -83,16 +83,20 @@ MapCtrl::~MapCtrl() {
 
 void MapCtrl::LoadAreas() {
     QFile config(paths_.tileSourcesFile);
-    if (config.open(QIODevice::ReadOnly) && config.size() <= kMaxConfigBytes) {
+    if (!paths_.tileSourcesFile.isEmpty() && config.open(QIODevice::ReadOnly) &&
+        config.size() <= kMaxConfigBytes) {
         const QString text = QString::fromUtf8(config.read(kMaxConfigBytes));
         for (const auto& source : ParseTileSources(text)) {
             auto layer = std::make_unique<XyzTileLayer>(source, paths_.tileCacheDir);
             areas_.push_back({source.name, source.title, std::move(layer)});
         }
     }
+    // An empty folder name would mean the current directory: no maps then.
     const QDir maps(paths_.mapsDir);
-    const QStringList files =
-        maps.entryList({QStringLiteral("*.mbtiles")}, QDir::Files | QDir::Readable, QDir::Name);
+    const QStringList files = paths_.mapsDir.isEmpty()
+                                  ? QStringList()
+                                  : maps.entryList({QStringLiteral("*.mbtiles")},
+                                                   QDir::Files | QDir::Readable, QDir::Name);
     for (const QString& file : files) {
         auto layer = MbTilesLayer::Open(maps.filePath(file));
         if (!layer) {
@@ -422,12 +426,15 @@ void MapCtrl::UpdateScrollBars() {
     updatingBars_ = false;
 }
 
-void MapCtrl::ScrollBarMoved() {
+void MapCtrl::ScrollBarMoved(QScrollBar* bar) {
     if (updatingBars_) {
         return;
     }
+    // Only the moved axis changes; the other keeps its exact position.
     const double worldPixels = 1.0 / CurrentView().worldPerPixel;
-    SetCentre({hbar_->value() / worldPixels, vbar_->value() / worldPixels});
+    WorldPoint centre = centre_;
+    (bar == hbar_ ? centre.x : centre.y) = bar->value() / worldPixels;
+    SetCentre(centre);
     Refresh();
     const MapAngles c = CentreAngles();
     emit OnMapMoved(c.latitude, c.longitude, false);

@@ -146,7 +146,7 @@ class MapCtrl : public QWidget, private DrawingHost {
     void Refresh();
     void UpdateScrollBars();
     void LayoutScrollBars();
-    void ScrollBarMoved();
+    void ScrollBarMoved(QScrollBar* bar);
     void RenderBase(const MapView& view);
     void DrawTiles(QPainter& painter, const MapView& view, TileLayer& tiles);
 
