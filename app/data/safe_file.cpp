@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -99,8 +100,16 @@ bool SafeFileWriter::Open(const std::string& path) {
     if (path.empty() || path.back() == '/')
         return false;
     target_ = path;
+    // Saving through a symbolic link replaces the file it points to, not the link.
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            target_ = real;
+            std::free(real);
+        }
+    }
     for (unsigned attempt = 0; attempt < 64; ++attempt) {
-        temp_ = TempName(path, attempt);
+        temp_ = TempName(target_, attempt);
         fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0)
             break;
@@ -113,7 +122,7 @@ bool SafeFileWriter::Open(const std::string& path) {
     }
     // Replacing a file keeps its permissions.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         ::fchmod(fd_, st.st_mode & 07777);
     failed_ = false;
     try {

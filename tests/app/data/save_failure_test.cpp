@@ -141,5 +141,20 @@ TEST_F(SaveFailure, ReplacingKeepsThePermissions) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST_F(SaveFailure, SavingThroughALinkReplacesTheLinkedFile) {
+    ASSERT_EQ(::mkdir((dir_ + "/real").c_str(), 0755), 0);
+    const std::string real = dir_ + "/real/data.tb2";
+    ASSERT_TRUE(WriteNativeFile(small_, real));
+    const std::string link = dir_ + "/link.tb2";
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(WriteNativeFile(big_, link));
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    TobrelFile r;
+    ASSERT_TRUE(ReadNativeFile(r, real));
+    EXPECT_EQ(r.GetTrackPointCount(0), 2000);
+}
+
 }  // namespace
 }  // namespace tobrel
