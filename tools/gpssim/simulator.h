@@ -61,7 +61,7 @@ class Simulator {
 
     void Run();
     void TransmitFrame(const Packet& p);  // the engine's sender
-    void QueueOut(const std::vector<std::uint8_t>& bytes);
+    void QueueOut(const std::vector<std::uint8_t>& bytes, Clock::time_point from);
     void ReadFromHost();
     void DeliverDueInput(Clock::time_point now);
     bool WriteDueOutput(Clock::time_point now);
@@ -85,6 +85,9 @@ class Simulator {
     std::deque<TimedByte> in_;
     Clock::time_point outFree_{};
     Clock::time_point inFree_{};
+    // When the byte being handled arrived on the modelled line; answers leave from then.
+    Clock::time_point arrival_{};
+    bool delivering_ = false;
     bool silent_ = false;
     bool hangupPending_ = false;
     bool outBlocked_ = false;
