@@ -186,8 +186,13 @@ void ElementStore::PaintPolyline(QPainter& painter, const MapView& view, Polylin
             ClipPolyline(scratch_.data(), scratch_.size(), clip, &runs);
         }
     }
+    // Short pieces stroke much faster than one long self-crossing path.
+    constexpr int kPiece = 32;
     for (const auto& run : runs) {
-        painter.drawPolyline(run);
+        for (int first = 0; first + 1 < run.size(); first += kPiece) {
+            const int count = std::min<int>(kPiece + 1, static_cast<int>(run.size()) - first);
+            painter.drawPolyline(run.constData() + first, count);
+        }
     }
 }
 
@@ -208,7 +213,7 @@ void ElementStore::PaintText(QPainter& painter, const MapView& view, const Text&
 void ElementStore::Paint(QPainter& painter, const MapView& view) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    const QPen trackPen(kTrackColour, 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    const QPen trackPen(kTrackColour, 2.5, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin);
     for (auto& [id, e] : elements_) {
         if (e.isText) {
             PaintText(painter, view, e.text);

@@ -155,6 +155,9 @@ void DrawGraticule(QPainter& painter, const MapView& view, const WorldMapStyle& 
     for (double lon = lonStart; lon <= lonEnd + 1e-9; lon += step) {
         const double x = view.WorldToPixel({(lon + 180.0) / 360.0, 0}).x();
         painter.drawLine(QPointF(x, 0), QPointF(x, view.height));
+        if (x < 36) {
+            continue;  // the corner belongs to the parallel labels
+        }
         double shown = std::remainder(lon, 360.0);
         painter.drawText(QPointF(x + 2, view.height - 4),
                          QString::number(std::fabs(shown), 'g', 6) + QChar(0xb0) +
