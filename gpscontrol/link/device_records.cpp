@@ -1,5 +1,6 @@
 #include "link/device_records.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -41,7 +42,7 @@ std::string_view UpToNul(std::string_view s) {
 // Copies text into dst[0..width), padded with pad.
 void PutPadded(std::uint8_t* dst, std::size_t width, std::string_view text, std::uint8_t pad) {
     const std::size_t n = text.size() < width ? text.size() : width;
-    std::memcpy(dst, text.data(), n);
+    std::copy_n(text.data(), n, dst);
     std::memset(dst + n, pad, width - n);
 }
 
@@ -189,10 +190,10 @@ void DownloadWaypointName(std::span<const std::uint8_t> field, int characterSet,
         const std::string_view text =
             FieldText(field.first(std::min<std::size_t>(field.size(), 10)), 0);
         len = text.size();
-        std::memcpy(raw, text.data(), len);
+        std::copy_n(text.data(), len, raw);
     } else {
         len = std::min(field.size(), kOlderNameSize);
-        std::memcpy(raw, field.data(), len);
+        std::copy_n(field.data(), len, raw);
     }
     const std::size_t translated = len > kOlderNameSize ? len : kOlderNameSize;
     for (std::size_t i = 0; i < translated; ++i)
@@ -304,7 +305,7 @@ std::vector<std::uint8_t> BuildTrackHeaderPacket(std::string_view name) {
     std::vector<std::uint8_t> d(name.size() + 3, 0);
     d[0] = upper == "ACTIVE LOG" ? 1 : 0;
     d[1] = 0xFF;
-    std::memcpy(d.data() + 2, name.data(), name.size());
+    std::copy(name.begin(), name.end(), d.begin() + 2);
     return BuildPacket(kPidTrackHeader, d);
 }
 

@@ -219,16 +219,23 @@ bool Simulator::WriteDueOutput(Clock::time_point now) {
             buf[n] = out_[n].byte;
             ++n;
         }
+        // Counted before the write: the host may read the bytes before this
+        // thread gets to run again.
+        {
+            std::lock_guard lock(mutex_);
+            stats_.bytesWritten += n;
+        }
         const ssize_t w = ::write(master_, buf, n);
+        const std::size_t written = w < 0 ? 0 : static_cast<std::size_t>(w);
+        if (written < n) {
+            std::lock_guard lock(mutex_);
+            stats_.bytesWritten -= n - written;
+        }
         if (w < 0) {
             if (errno == EINTR)
                 continue;
             outBlocked_ = errno == EAGAIN;
             return outBlocked_;
-        }
-        {
-            std::lock_guard lock(mutex_);
-            stats_.bytesWritten += static_cast<std::uint64_t>(w);
         }
         out_.erase(out_.begin(), out_.begin() + w);
         if (static_cast<std::size_t>(w) < n) {
