@@ -436,8 +436,17 @@ void MapCtrl::ScrollBarMoved(QScrollBar* bar) {
     (bar == hbar_ ? centre.x : centre.y) = bar->value() / worldPixels;
     SetCentre(centre);
     Refresh();
+    FinishPan();
+}
+
+void MapCtrl::FinishPan() {
+    const int old = scale_;
+    const int resolved = ResolveScale(scale_, centre_);
+    if (resolved != old) {
+        ChangeScale(resolved);
+    }
     const MapAngles c = CentreAngles();
-    emit OnMapMoved(c.latitude, c.longitude, false);
+    emit OnMapMoved(c.latitude, c.longitude, resolved != old);
 }
 
 // ---------------------------------------------------------------- input
@@ -480,8 +489,7 @@ void MapCtrl::mouseReleaseEvent(QMouseEvent* event) {
     if (dragging_ && event->button() == Qt::LeftButton) {
         dragging_ = false;
         if (dragMoved_) {
-            const MapAngles c = CentreAngles();
-            emit OnMapMoved(c.latitude, c.longitude, false);
+            FinishPan();
         }
     }
     emit OnMouseUp(event->button(), event->modifiers(), pos.x(), pos.y());

@@ -147,6 +147,8 @@ class MapCtrl : public QWidget, private DrawingHost {
     void UpdateScrollBars();
     void LayoutScrollBars();
     void ScrollBarMoved(QScrollBar* bar);
+    // After a drag or scroll: the layer follows the data, then OnMapMoved.
+    void FinishPan();
     void RenderBase(const MapView& view);
     void DrawTiles(QPainter& painter, const MapView& view, TileLayer& tiles);
 

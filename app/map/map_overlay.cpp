@@ -8,6 +8,7 @@
 
 #include <QEvent>
 #include <QLayout>
+#include <QSplitter>
 #include <QTreeWidgetItem>
 
 #include "data/ifstring.h"
@@ -78,7 +79,7 @@ MapOverlay::MapOverlay(MapCtrl* map, DiagnosticHandler diagnostics)
     }
     QWidget* parent = map_->parentWidget();
     if (parent != nullptr && parent->layout() == nullptr &&
-        parent->metaObject()->className() != QByteArray("QSplitter")) {
+        qobject_cast<QSplitter*>(parent) == nullptr) {
         new FillParent(map_);
     }
     service_ = map_->MPSObject();

@@ -262,6 +262,14 @@ bool MbTilesLayer::HasTile(const TileKey& key) {
     if (key.z < MinZoom() || key.z > MaxZoom()) {
         return false;
     }
+    // The menus ask for every scale after each move; the file does not change.
+    const auto known = hasTile_.constFind(TileKeyHash(key));
+    if (known != hasTile_.constEnd()) {
+        return known.value();
+    }
+    if (hasTile_.size() > 4096) {
+        hasTile_.clear();
+    }
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.prepare(
         QStringLiteral("SELECT 1 FROM tiles WHERE zoom_level = ? AND tile_column = ? AND "
@@ -269,7 +277,9 @@ bool MbTilesLayer::HasTile(const TileKey& key) {
     q.addBindValue(key.z);
     q.addBindValue(key.x);
     q.addBindValue(TmsRow(key.z, key.y));
-    return q.exec() && q.next();
+    const bool has = q.exec() && q.next();
+    hasTile_.insert(TileKeyHash(key), has);
+    return has;
 }
 
 void MbTilesLayer::StartLoad(const TileKey& key) {

@@ -121,6 +121,7 @@ class MbTilesLayer : public TileLayer {
 
     QString path_;
     QString connection_;  // the UI thread's own database connection
+    QHash<std::uint64_t, bool> hasTile_;
 };
 
 }  // namespace tobrel

@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -335,11 +336,31 @@ TEST_F(MbTilesTest, ReadsTilesWithTheRowFlipAndFollowsTheData) {
     const QImage osaka = Settle(*map);
     EXPECT_TRUE(SameColour(osaka.pixel(256, 192), TileColour(TileAt(*map, 256, 192))));
 
+    // dragging out of the fine tiles around Tokyo changes the layer as well
+    ASSERT_TRUE(map->MoveTo(Angle(35.68), Angle(139.76), 1, 100000));
+    layer.clear();
+    QSignalSpy moved(map.get(), &MapCtrl::OnMapMoved);
+    auto send = [&](QEvent::Type type, QPoint p) {
+        QMouseEvent e(type, QPointF(p), map->mapToGlobal(QPointF(p)), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+        QCoreApplication::sendEvent(map.get(), &e);
+    };
+    send(QEvent::MouseButtonPress, {500, 190});
+    for (int x = 500; x >= -1500; x -= 100) {
+        send(QEvent::MouseMove, {x, 190});
+    }
+    send(QEvent::MouseButtonRelease, {-1500, 190});
+    ASSERT_EQ(layer.count(), 1);
+    EXPECT_EQ(TileZoomFor(map->CurrentView().worldPerPixel), 9);
+    ASSERT_EQ(moved.count(), 1);
+    EXPECT_TRUE(moved[0][2].toBool());
+
     // where there is nothing at all the scale stays and nothing is enabled
     layer.clear();
     ASSERT_TRUE(map->MoveTo(Angle(-33.86), Angle(151.2), 1, 250000));
     EXPECT_EQ(map->LayerScale(), 250000);
-    EXPECT_EQ(layer.count(), 1);  // from newScale to the 250000 asked for
+    EXPECT_EQ(layer.count(), 1);  // to the 250000 asked for
     const LayerCollection none = map->LayerCollect();
     for (int i = 0; i < none.Count(); ++i) {
         EXPECT_FALSE(none.Item(i)->Enabled);
