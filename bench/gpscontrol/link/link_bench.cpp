@@ -110,8 +110,10 @@ void BM_Throttled1000PacketsAt9600(benchmark::State& state) {
             const std::uint8_t id = slot[1];
             auto ack = sorvane::BuildAckPacket(id);
             port.Write(ack.data(), ack.size());
-            if (id == sorvane::kPidTrackPoint) ++received;
-            if (id == sorvane::kPidTransferComplete) break;
+            if (id == sorvane::kPidTrackPoint)
+                ++received;
+            if (id == sorvane::kPidTransferComplete)
+                break;
         }
         // The last acknowledgement is on the line until the simulator has read it.
         const gpssim::SimulatorStats stats = [&] {
