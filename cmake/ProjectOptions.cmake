@@ -7,6 +7,11 @@ if(SORVANE_SANITIZE)
     add_link_options(-fsanitize=${_san})
 endif()
 
+# Fuzzing builds instrument every library for coverage, not only the targets.
+if(SORVANE_BUILD_FUZZERS)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Adds a GoogleTest executable and registers its cases with CTest.
 # sorvane_add_test(NAME name SOURCES ... LIBS ... [LABELS ...])
 include(GoogleTest)

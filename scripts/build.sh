@@ -15,7 +15,7 @@ case "$flavour" in
     asan) args+=(-DCMAKE_BUILD_TYPE=Debug -DSORVANE_SANITIZE=address,undefined) ;;
     tsan) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORVANE_SANITIZE=thread -DSORVANE_BUILD_APP=OFF) ;;
     fuzz) args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-                 -DSORVANE_BUILD_FUZZERS=ON -DSORVANE_BUILD_APP=OFF -DBUILD_TESTING=OFF) ;;
+                 -DSORVANE_BUILD_FUZZERS=ON -DSORVANE_SANITIZE=address,undefined -DSORVANE_BUILD_APP=OFF -DBUILD_TESTING=OFF) ;;
     *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 
