@@ -17,9 +17,9 @@ for bin in build/fuzz/fuzz/*/fuzz_* build/fuzz/fuzz/*/*/fuzz_*; do
     echo "-- $name for ${seconds}s"
     "$bin" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$work/" \
         "$work" "${seeds[@]}" 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' || true
-    if ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* >/dev/null 2>&1; then
-        echo "fuzz target $name found a failure:" >&2
-        ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* >&2
+    findings=("$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*)
+    if [ ${#findings[@]} -gt 0 ]; then
+        echo "fuzz target $name found a failure: ${findings[*]}" >&2
         exit 1
     fi
 done
