@@ -231,7 +231,10 @@ std::vector<std::uint8_t> BuildWaypointPacket(int waypointType, std::uint8_t pac
         std::memset(d + 12, 0xFF, 12);
         PutS32(d + 24, lat);
         PutS32(d + 28, lon);
-        PutF32(d + 32, static_cast<float>(w.altitude));
+        // No altitude goes out as the protocol's own "no value", which a
+        // download turns back into none.
+        const bool none = w.altitude == kNoAltitude || !std::isfinite(w.altitude);
+        PutF32(d + 32, none ? kNoAltitudeOnWire : static_cast<float>(w.altitude));
         if (waypointType == kWaypointType4109)
             std::memset(d + 48, 0xFF, 4);
         std::string_view name = UpToNul(w.name);
