@@ -31,6 +31,11 @@ Plays a GPS receiver on a pseudo-terminal. The first line of standard output
 is the path of the terminal to open; the simulator then serves until it gets
 SIGINT or SIGTERM.
 
+The receiver answers product requests and the track (6), waypoint (7) and
+route (4) download commands in the record layouts of the model it plays, and
+takes uploads of every kind. What is uploaded replaces what it holds of that
+kind once the upload is complete, so a download afterwards returns it.
+
 Receiver:
   --product ID            product ID to report (default 130, a newer-family model)
   --version N             software version, in hundredths (default 250)
@@ -39,6 +44,9 @@ Receiver:
                           (default: the model's own; an eMap, 111, may offer 4109)
   --capabilities on|off   send a capability list after the product data
                           (default: on for newer-family models)
+  --data FILE             what the receiver holds (default: a built-in sample
+                          of three waypoints, one route and two tracks)
+  --record FILE           append every upload to FILE as text, one line per packet
 
 Line:
   --baud N                throttle to N baud, N/10 bytes per second each way
@@ -49,10 +57,38 @@ Faults (K counts the packets the simulator sends, from 1, retransmissions includ
   --stop-after K          fall silent after sending K packets
   --cut-packet K          send only the first half of packet K, then fall silent
   --withhold-ack K        do not acknowledge the K-th packet from the host
+                          (acknowledgements from the host are not counted)
   --corrupt-packet K      send packet K with a wrong byte (a retransmission is clean)
   --garbage               put junk bytes before every frame
   --oversized-packet K    send packet K with 255 data bytes (a retransmission is normal)
   --hangup-after K        hang up the line instead of sending packet K+1
+
+Faults of the download streams:
+  --announce N            announce N records (-32768 to 32767) whatever is sent
+  --extra-packets N       send N records more than announced
+  --no-complete           end downloads without the transfer complete packet
+
+NMEA (the receiver then streams text and ignores packets):
+  --nmea                  stream $GPRMC, $GPGGA, $GPGSA and $GPGSV along the
+                          points of the tracks, one cycle per point, in a loop
+  --nmea-rate HZ          cycles per second (default 1)
+  --nmea-satellites N     satellites in view, 0 to 99 (default 8)
+  --nmea-bad-checksum K   the $GPRMC of cycle K (from 1) has a wrong checksum
+  --nmea-long-line K      cycle K begins with a $GPRMC line of 150 bytes
+  --nmea-burst K          cycle K begins with 2048 bytes without a line feed
+
+Data file: one item per line; empty lines and lines starting with # are skipped.
+  track NAME                            a track; its first point starts a segment
+  segment                               the next point starts a new segment
+  point LAT LON TIME [ALT]              degrees, receiver seconds since
+                                        1989-12-31 00:00:00 UTC, metres
+  waypoint NAME LAT LON [KEY=VALUE...]  keys: alt (metres or none), symbol,
+                                        display, proximity (metres), comment
+  route NUMBER NAME                     a route (NUMBER 0 to 255)
+  routepoint NAME LAT LON [KEY=VALUE...]  a waypoint of the last route
+Text is a bare word or "quoted", with the escapes \" \\ and \xHH; names are
+given as the receiver sends them (receiver codes for character set 2 models).
+Older-family receivers send all tracks as one track log.
 
 Other:
   --exit-on-stdin-eof     also stop when standard input reaches its end
@@ -170,6 +206,61 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, bool* help, s
             if (!number(0, 1000000, &v))
                 return false;
             o.faults.hangupAfter = static_cast<int>(v);
+        } else if (arg == "--data") {
+            if (!takeValue())
+                return false;
+            DataSet d;
+            if (!LoadDataSet(std::string(value), &d, error))
+                return false;
+            o.data = std::move(d);
+        } else if (arg == "--record") {
+            if (!takeValue())
+                return false;
+            o.recordFile = std::string(value);
+        } else if (arg == "--announce") {
+            if (!number(-32768, 32767, &v))
+                return false;
+            o.stream.announce = static_cast<int>(v);
+        } else if (arg == "--extra-packets") {
+            if (!number(1, 32767, &v))
+                return false;
+            o.stream.extraPackets = static_cast<int>(v);
+        } else if (arg == "--no-complete") {
+            if (!flag())
+                return false;
+            o.stream.noComplete = true;
+        } else if (arg == "--nmea") {
+            if (!flag())
+                return false;
+            o.nmea.enabled = true;
+        } else if (arg == "--nmea-rate") {
+            if (!takeValue())
+                return false;
+            char* end = nullptr;
+            const std::string text(value);
+            const double rate = std::strtod(text.c_str(), &end);
+            if (text.empty() || end != text.c_str() + text.size() || !(rate > 0.0) ||
+                rate > 1000.0) {
+                *error = "bad value for --nmea-rate: " + text;
+                return false;
+            }
+            o.nmea.rate = rate;
+        } else if (arg == "--nmea-satellites") {
+            if (!number(0, 99, &v))
+                return false;
+            o.nmea.satellites = static_cast<int>(v);
+        } else if (arg == "--nmea-bad-checksum") {
+            if (!number(1, 1000000, &v))
+                return false;
+            o.nmea.badChecksumCycle = static_cast<int>(v);
+        } else if (arg == "--nmea-long-line") {
+            if (!number(1, 1000000, &v))
+                return false;
+            o.nmea.longLineCycle = static_cast<int>(v);
+        } else if (arg == "--nmea-burst") {
+            if (!number(1, 1000000, &v))
+                return false;
+            o.nmea.burstCycle = static_cast<int>(v);
         } else if (arg == "--exit-on-stdin-eof") {
             if (!flag())
                 return false;

@@ -2,9 +2,13 @@
 // Command-line options of the simulator; tests fill the same structure.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "dataset.h"
+#include "nmea_stream.h"
 #include "profile.h"
+#include "receiver_memory.h"
 
 namespace gpssim {
 
@@ -25,6 +29,12 @@ struct Options {
     Profile profile;
     std::uint32_t baud = 0;  // throttle: baud / 10 bytes per second each way; 0 = unthrottled
     Faults faults;
+    StreamFaults stream;
+    // What the receiver holds; the built-in sample for the profile when empty.
+    std::optional<DataSet> data;
+    // Uploads are also written to this file as text lines (appended).
+    std::string recordFile;
+    NmeaOptions nmea;
     bool exitOnStdinEof = false;
 };
 

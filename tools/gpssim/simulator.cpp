@@ -25,9 +25,27 @@ std::string ErrorText(const char* what) {
 
 }  // namespace
 
-Simulator::Simulator(Options options) : options_(std::move(options)), engine_(options_.profile) {
+Simulator::Simulator(Options options)
+    : options_(std::move(options)),
+      engine_(options_.profile),
+      memory_(options_.profile,
+              options_.data ? *options_.data : BuiltInDataSet(options_.profile.characterSet),
+              options_.stream) {
     engine_.WithholdAck(options_.faults.withholdAck);
     engine_.SetSender([this](const Packet& p) { TransmitFrame(p); });
+    memory_.Install(engine_);
+    memory_.SetLog([this](const std::string& line) {
+        if (record_) {
+            std::fprintf(record_.get(), "%s\n", line.c_str());
+            std::fflush(record_.get());
+        }
+    });
+    for (const SimTrack& t : memory_.data().tracks)
+        nmeaPoints_.insert(nmeaPoints_.end(), t.points.begin(), t.points.end());
+    if (nmeaPoints_.empty())
+        nmeaPoints_.push_back({});
+    nmeaPeriod_ = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(1.0 / (options_.nmea.rate > 0 ? options_.nmea.rate : 1.0)));
     if (options_.baud > 0) {
         // Ten bits per byte on the line: start, eight data, stop.
         byteTime_ = std::chrono::duration_cast<Clock::duration>(
@@ -42,6 +60,13 @@ Simulator::~Simulator() {
 bool Simulator::Start() {
     if (thread_.joinable())
         return true;
+    if (!options_.recordFile.empty() && !record_) {
+        record_.reset(std::fopen(options_.recordFile.c_str(), "a"));
+        if (!record_) {
+            error_ = ErrorText(options_.recordFile.c_str());
+            return false;
+        }
+    }
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0) {
         error_ = ErrorText("posix_openpt");
@@ -108,6 +133,68 @@ SimulatorStats Simulator::Stats() const {
 bool Simulator::WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] { return engine_.received().size() >= count; });
+}
+
+std::vector<Upload> Simulator::Uploads() const {
+    std::lock_guard lock(mutex_);
+    return memory_.uploads();
+}
+
+bool Simulator::WaitForCompleteUploads(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] {
+        std::size_t complete = 0;
+        for (const Upload& u : memory_.uploads())
+            complete += u.complete ? 1 : 0;
+        return complete >= count;
+    });
+}
+
+DataSet Simulator::Data() const {
+    std::lock_guard lock(mutex_);
+    return memory_.data();
+}
+
+std::vector<NmeaCycle> Simulator::NmeaCycles() const {
+    std::lock_guard lock(mutex_);
+    return cycles_;
+}
+
+bool Simulator::WaitForNmeaCycles(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return cycles_.size() >= count; });
+}
+
+void Simulator::SendRaw(std::string bytes) {
+    {
+        std::lock_guard lock(mutex_);
+        raw_ += bytes;
+    }
+    const char b = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake_[1], &b, 1);
+}
+
+void Simulator::TakeRaw(Clock::time_point now) {
+    std::string bytes;
+    {
+        std::lock_guard lock(mutex_);
+        bytes.swap(raw_);
+    }
+    if (!bytes.empty())
+        QueueOut(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), now);
+}
+
+void Simulator::EmitNmeaCycle(Clock::time_point now) {
+    std::lock_guard lock(mutex_);
+    const std::size_t i = cycles_.size() % nmeaPoints_.size();
+    const std::size_t next = (i + 1) % nmeaPoints_.size();
+    NmeaCycle c = BuildNmeaCycle(static_cast<int>(cycles_.size()) + 1, nmeaPoints_[i],
+                                 nmeaPoints_[next], options_.nmea);
+    // A reader that does not keep up loses cycles rather than memory here.
+    if (out_.size() < 65536 && !silent_ && !options_.faults.noAnswer)
+        QueueOut(std::vector<std::uint8_t>(c.text.begin(), c.text.end()), now);
+    cycles_.push_back(std::move(c));
+    changed_.notify_all();
 }
 
 void Simulator::QueueOut(const std::vector<std::uint8_t>& bytes, Clock::time_point from) {
@@ -187,6 +274,12 @@ void Simulator::ReadFromHost() {
 void Simulator::DeliverDueInput(Clock::time_point now) {
     std::lock_guard lock(mutex_);
     bool any = false;
+    if (options_.nmea.enabled) {
+        // A receiver streaming text does not listen to packets.
+        while (!in_.empty() && in_.front().due <= now)
+            in_.pop_front();
+        return;
+    }
     while (!in_.empty() && in_.front().due <= now) {
         const std::uint8_t b = in_.front().byte;
         arrival_ = in_.front().due;
@@ -265,6 +358,15 @@ void Simulator::Run() {
 #endif
     while (!stop_) {
         Clock::time_point now = Clock::now();
+        TakeRaw(now);
+        if (options_.nmea.enabled) {
+            if (nextCycle_ == Clock::time_point{} || now - nextCycle_ > std::chrono::seconds(1))
+                nextCycle_ = now;
+            while (now >= nextCycle_) {
+                EmitNmeaCycle(now);
+                nextCycle_ += nmeaPeriod_;
+            }
+        }
         DeliverDueInput(now);
         if (!WriteDueOutput(now))
             break;
@@ -289,6 +391,13 @@ void Simulator::Run() {
         consider(in_);
         if (!outBlocked_)
             consider(out_);
+        if (options_.nmea.enabled) {
+            const Clock::duration left =
+                nextCycle_ > now ? nextCycle_ - now : Clock::duration::zero();
+            if (!timed || left < wait)
+                wait = left;
+            timed = true;
+        }
         timespec ts{};
         if (timed) {
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
@@ -305,6 +414,11 @@ void Simulator::Run() {
         if ((fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLIN)) {
             // Cannot happen while the slave is held open; never spin on it.
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (fds[1].revents & POLLIN) {
+            char drain[64];
+            while (::read(wake_[0], drain, sizeof drain) > 0) {
+            }
         }
         if (fds[0].revents & POLLIN)
             ReadFromHost();

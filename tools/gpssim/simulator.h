@@ -6,7 +6,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,7 +16,9 @@
 
 #include "engine.h"
 #include "frame.h"
+#include "nmea_stream.h"
 #include "options.h"
+#include "receiver_memory.h"
 
 namespace gpssim {
 
@@ -52,6 +56,19 @@ class Simulator {
     // Waits until the host has sent at least count good packets.
     bool WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
 
+    // Every upload so far, decoded for the model played.
+    std::vector<Upload> Uploads() const;
+    // Waits until at least count uploads have ended with transfer complete.
+    bool WaitForCompleteUploads(std::size_t count, std::chrono::milliseconds timeout) const;
+    // What the receiver holds now (uploads replace what they carry).
+    DataSet Data() const;
+
+    // The NMEA cycles sent so far.
+    std::vector<NmeaCycle> NmeaCycles() const;
+    bool WaitForNmeaCycles(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Puts bytes on the line as they are (after what is already queued).
+    void SendRaw(std::string bytes);
+
   private:
     using Clock = std::chrono::steady_clock;
     struct TimedByte {
@@ -67,9 +84,16 @@ class Simulator {
     bool WriteDueOutput(Clock::time_point now);
     void HangUp();
     void CloseAll();
+    void EmitNmeaCycle(Clock::time_point now);
+    void TakeRaw(Clock::time_point now);
 
     Options options_;
     ReceiverEngine engine_;
+    ReceiverMemory memory_;
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> record_;
     FrameDecoder decoder_;
     std::string slavePath_;
     std::string error_;
@@ -92,9 +116,15 @@ class Simulator {
     bool hangupPending_ = false;
     bool outBlocked_ = false;
 
+    std::vector<SimTrackPoint> nmeaPoints_;
+    Clock::duration nmeaPeriod_{};
+    Clock::time_point nextCycle_{};
+
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     SimulatorStats stats_;
+    std::vector<NmeaCycle> cycles_;
+    std::string raw_;
 };
 
 }  // namespace gpssim
