@@ -17,6 +17,9 @@ struct NmeaOptions {
     int badChecksumCycle = 0;  // this cycle's $GPRMC carries a wrong checksum
     int longLineCycle = 0;     // this cycle begins with a $GPRMC line of 150 bytes
     int burstCycle = 0;        // this cycle begins with 2048 bytes without a line feed
+    // In-process use: no cycle goes out before Simulator::ResumeNmea, so that
+    // a test can open its reader first and count cycles from there.
+    bool paused = false;
 };
 
 // What one cycle sent, in the values its text carries.

@@ -44,6 +44,7 @@ Simulator::Simulator(Options options)
         nmeaPoints_.insert(nmeaPoints_.end(), t.points.begin(), t.points.end());
     if (nmeaPoints_.empty())
         nmeaPoints_.push_back({});
+    nmeaPaused_ = options_.nmea.paused;
     nmeaPeriod_ = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(1.0 / (options_.nmea.rate > 0 ? options_.nmea.rate : 1.0)));
     if (options_.baud > 0) {
@@ -170,6 +171,12 @@ void Simulator::SendRaw(std::string bytes) {
         std::lock_guard lock(mutex_);
         raw_ += bytes;
     }
+    const char b = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake_[1], &b, 1);
+}
+
+void Simulator::ResumeNmea() {
+    nmeaPaused_ = false;
     const char b = 1;
     [[maybe_unused]] ssize_t n = ::write(wake_[1], &b, 1);
 }
@@ -359,7 +366,8 @@ void Simulator::Run() {
     while (!stop_) {
         Clock::time_point now = Clock::now();
         TakeRaw(now);
-        if (options_.nmea.enabled) {
+        const bool streaming = options_.nmea.enabled && !nmeaPaused_;
+        if (streaming) {
             if (nextCycle_ == Clock::time_point{} || now - nextCycle_ > std::chrono::seconds(1))
                 nextCycle_ = now;
             while (now >= nextCycle_) {
@@ -391,7 +399,7 @@ void Simulator::Run() {
         consider(in_);
         if (!outBlocked_)
             consider(out_);
-        if (options_.nmea.enabled) {
+        if (streaming) {
             const Clock::duration left =
                 nextCycle_ > now ? nextCycle_ - now : Clock::duration::zero();
             if (!timed || left < wait)

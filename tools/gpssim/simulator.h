@@ -66,6 +66,8 @@ class Simulator {
     // The NMEA cycles sent so far.
     std::vector<NmeaCycle> NmeaCycles() const;
     bool WaitForNmeaCycles(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Starts the NMEA stream of a simulator whose options held it back.
+    void ResumeNmea();
     // Puts bytes on the line as they are (after what is already queued).
     void SendRaw(std::string bytes);
 
@@ -119,6 +121,7 @@ class Simulator {
     std::vector<SimTrackPoint> nmeaPoints_;
     Clock::duration nmeaPeriod_{};
     Clock::time_point nextCycle_{};
+    std::atomic<bool> nmeaPaused_{false};
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
