@@ -1,0 +1,12 @@
+#pragma once
+/* Marks what libsorvane exports; everything else stays inside it. */
+#if defined(__GNUC__)
+#define SORVANE_API __attribute__((visibility("default")))
+#else
+#define SORVANE_API
+#endif
+#if defined(__GNUC__)
+#define SORVANE_LOCAL __attribute__((visibility("hidden")))
+#else
+#define SORVANE_LOCAL
+#endif
