@@ -16,8 +16,8 @@ namespace sorvane {
 namespace {
 
 // Packets taken past the announced count before a download stops listening:
-// enough for any count a receiver can announce, but not an endless stream.
-constexpr int kMaxExtraPackets = 32768;
+// enough for any stream a 16-bit count can stand for, but not an endless one.
+constexpr int kMaxExtraPackets = 65536;
 
 // The open line of one transfer. It remembers the ID of the last packet that
 // went over it in either direction, which some uploads send back at the end.
@@ -119,13 +119,14 @@ struct Slot {
 // is unusable: it ended early, timed out, was aborted or ran past its count.
 std::vector<Slot> ReceiveStream(Line& line, std::uint16_t command) {
     const std::optional<int> announced = StartDownload(line, command);
-    // A negative count is a 16-bit wrap; no stream can be held for it.
-    if (!announced || *announced < 0)
+    if (!announced)
         return {};
     const int count = *announced;
+    // A negative count is a 16-bit wrap: nothing of that stream is kept.
+    const int capacity = count < 0 ? 0 : count + 1;
     std::vector<Slot> slots;
     try {
-        slots.resize(static_cast<std::size_t>(count) + 1);
+        slots.resize(static_cast<std::size_t>(capacity));
     } catch (const std::bad_alloc&) {
         return {};
     }
@@ -134,9 +135,10 @@ std::vector<Slot> ReceiveStream(Line& line, std::uint16_t command) {
     bool overrun = false;
     Slot spare{};
     for (int k = 0;; ++k) {
-        // Past the announced count the packets are still acknowledged, so
-        // that the receiver finishes its stream, but they are not kept.
-        const bool full = counted == count + 1;
+        // Past the slots the packets are still acknowledged, so that the
+        // receiver finishes its stream and the line is quiet for the next
+        // transfer, but they are not kept.
+        const bool full = counted == capacity;
         Slot& slot = full ? spare : slots[static_cast<std::size_t>(counted)];
         slot.length = line.Receive(slot.bytes);
         if (slot.length == 0)
@@ -148,7 +150,7 @@ std::vector<Slot> ReceiveStream(Line& line, std::uint16_t command) {
             break;
         if (full) {
             overrun = true;
-            if (slot.id() == kPidTransferComplete || k > count + kMaxExtraPackets)
+            if (slot.id() == kPidTransferComplete || k > capacity + kMaxExtraPackets)
                 break;
             continue;
         }
@@ -294,12 +296,15 @@ int DownloadRoute(const TransferContext& ctx) {
 int DownloadWaypoint(const TransferContext& ctx) {
     return RunTransfer(ctx, [&](Line& line) {
         const std::optional<int> announced = StartDownload(line, kCommandTransferWaypoints);
-        // A negative count is a 16-bit wrap: the store keeps what it had.
-        if (!announced || *announced < 0)
+        if (!announced)
             return 0;
-        const int count = *announced;
+        // A negative count is a 16-bit wrap: the store keeps what it had, and
+        // the stream is taken and dropped.
+        const bool wrapped = *announced < 0;
+        const int count = wrapped ? 0 : *announced;
         KelData& store = ctx.store;
-        store.DeleteWaypointAll();
+        if (!wrapped)
+            store.DeleteWaypointAll();
         std::vector<WaypointRecord> waypoints;
         try {
             waypoints.reserve(static_cast<std::size_t>(count));
@@ -334,6 +339,8 @@ int DownloadWaypoint(const TransferContext& ctx) {
             if (line.Aborted() || id == kPidTransferComplete || extra > kMaxExtraPackets)
                 break;
         }
+        if (wrapped)
+            return 0;
         store.ReplaceWaypoints(std::move(waypoints));
         return n >= count && extra == 0 ? 1 : 0;
     });
