@@ -24,9 +24,17 @@ struct TransferContext {
     int byteTimeoutMs = SerialPort::kDefaultByteTimeoutMs;
 };
 
+// Tracks and routes are replaced only after a complete stream; waypoints as
+// soon as the count is announced, keeping what arrived when fewer came. A
+// receiver that sends more than it announced (or a count that wrapped below
+// zero) is acknowledged to the end of its stream, so that the line is quiet
+// for the next transfer, and the download fails without keeping the excess.
 int DownloadTrack(const TransferContext& ctx);
 int DownloadWaypoint(const TransferContext& ctx);
 int DownloadRoute(const TransferContext& ctx);
+// Uploads close the exchange with transfer complete also after an abort or a
+// missing acknowledgement; they report 1 only when every record they meant to
+// send was acknowledged (or the host aborted) and transfer complete was too.
 int UploadTrack(const TransferContext& ctx);
 int UploadWaypoint(const TransferContext& ctx);
 int UploadRoute(const TransferContext& ctx);
