@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and talks to the receiver on port 1. When
-# no port 1 is configured (SORVANE_COM1 or a COM1 line in the ports file), the
-# receiver simulator stands in for a receiver for as long as this script runs.
+# Installs what is missing, builds, and starts the program. When no port 1 is
+# configured (SORVANE_COM1 or a COM1 line in the ports file), the receiver
+# simulator stands in for a receiver for as long as the program runs. Without
+# a display the window is served over VNC.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,4 +35,11 @@ if [ -z "${SORVANE_COM1:-}" ] &&
     echo "Receiver simulator on $path"
 fi
 
-"$bin/tools/sorvane/sorvane" identify --port 1
+"$bin/tools/sorvane/sorvane" identify --port 1 || true
+
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    vnc_port=${TOBRELPA_VNC_PORT:-5900}
+    export QT_QPA_PLATFORM="vnc:size=1024x768:port=$vnc_port"
+    echo "No display found: the window is served over VNC on port $vnc_port."
+fi
+"$bin/app/ui/tobrelpa"

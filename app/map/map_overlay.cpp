@@ -122,8 +122,8 @@ int MapOverlay::GetAreaCount() const {
 
 bool MapOverlay::GetAreaItem(int index, QString* areaCode, QString* title) const {
     const auto item = map_ ? map_->AreaCollect().Item(index) : std::nullopt;
-    *areaCode = item ? item->AreaCode : QString();
-    *title = item ? item->Title : QString();
+    if (areaCode) *areaCode = item ? item->AreaCode : QString();
+    if (title) *title = item ? item->Title : QString();
     return item.has_value();
 }
 
@@ -139,8 +139,8 @@ int MapOverlay::GetLayerCount() const {
 
 bool MapOverlay::GetLayerItem(int index, std::int32_t* scale, QString* title) const {
     const auto item = map_ ? map_->LayerCollect().Item(index) : std::nullopt;
-    *scale = item ? item->LayerScale : 0;
-    *title = item ? item->Title : QString();
+    if (scale) *scale = item ? item->LayerScale : 0;
+    if (title) *title = item ? item->Title : QString();
     return item.has_value();
 }
 

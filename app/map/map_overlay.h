@@ -69,7 +69,7 @@ class MapOverlay {
     void SetNamePrompt(NamePrompt prompt) { prompt_ = std::move(prompt); }
 
     int GetAreaCount() const;
-    // Empty strings and false for an index out of range.
+    // Empty strings and false for an index out of range; outputs may be null.
     bool GetAreaItem(int index, QString* areaCode, QString* title) const;
     void SelectArea(const QString& areaCode);
     int GetLayerCount() const;
