@@ -63,6 +63,9 @@ struct NmeaReceiver::Shared {
     bool hungUp = false;
     std::thread thread;
 
+    // Set once the owner has finished starting the thread, which waits for
+    // it, so that the thread never sees the std::thread object half assigned.
+    std::atomic<bool> launched{false};
     std::atomic<bool> stop{false};
     std::atomic<bool> active{false};
     std::atomic<bool> detached{false};
@@ -98,6 +101,7 @@ void NmeaReceiver::Shared::Feed(const char* bytes, std::size_t length) {
 }
 
 void NmeaReceiver::Shared::Run() {
+    launched.wait(false);
     // What waited in the driver before the start belongs to no cycle of ours.
     ::tcflush(fd, TCIFLUSH);
     std::vector<char> buffer;
@@ -153,7 +157,7 @@ NmeaReceiver::~NmeaReceiver() {
 }
 
 bool NmeaReceiver::open(std::uint8_t port, std::uint32_t baud) {
-    if (open_)
+    if (open_.load())
         return false;
     const std::string path = PortDevicePath(port);
     if (path.empty()) {
@@ -164,7 +168,7 @@ bool NmeaReceiver::open(std::uint8_t port, std::uint32_t baud) {
 }
 
 bool NmeaReceiver::openDevice(const std::string& path, std::uint32_t baud) {
-    if (open_)
+    if (open_.load())
         return false;
     const auto fail = [this](int error) {
         errorCode_ = error;
@@ -232,6 +236,7 @@ bool NmeaReceiver::openDevice(const std::string& path, std::uint32_t baud) {
     s.saved = saved;
     s.hungUp = false;
     s.stop.store(false);
+    s.launched.store(false);
     try {
         s.thread = std::thread([state = shared_]() mutable {
             state->Run();
@@ -241,22 +246,26 @@ bool NmeaReceiver::openDevice(const std::string& path, std::uint32_t baud) {
         s.CloseFds();
         return fail(e.code().value());
     }
-    open_ = true;
+    open_.store(true);
+    s.launched.store(true);
+    s.launched.notify_one();
     return true;
 }
 
 void NmeaReceiver::close() {
-    if (!open_)
-        return;
-    open_ = false;
     Shared& s = *shared_;
+    // From an event handler: the thread ends once the handler returns and
+    // closes the port itself. Marked before the receiver reads as closed, so
+    // that an open after that never reuses this thread's state.
+    const bool self = s.thread.get_id() == std::this_thread::get_id();
+    if (self)
+        s.detached.store(true);
+    if (!open_.exchange(false))
+        return;
     s.stop.store(true);
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(s.wake, &one, sizeof one);
-    if (s.thread.get_id() == std::this_thread::get_id()) {
-        // Called from an event handler: the thread ends once the handler
-        // returns and closes the port itself.
-        s.detached.store(true);
+    if (self) {
         s.thread.detach();
         return;
     }
@@ -266,7 +275,7 @@ void NmeaReceiver::close() {
 }
 
 bool NmeaReceiver::isOpen() const {
-    return open_;
+    return open_.load();
 }
 
 bool NmeaReceiver::isThreadActive() const {

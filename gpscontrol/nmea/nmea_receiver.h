@@ -2,6 +2,7 @@
 // Reads NMEA 0183 sentences from a serial port on a thread of its own and
 // raises one event per position cycle. Owned by the store, at most one at a time.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,7 +49,7 @@ class NmeaReceiver {
     // that came from inside an event handler.
     NmeaHandler handler_;
     std::shared_ptr<Shared> shared_;
-    bool open_ = false;
+    std::atomic<bool> open_{false};
     int errorCode_ = 0;
 };
 
