@@ -12,14 +12,6 @@
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "ui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 QString StatusText(tobrel::MapWindow& window) {
     const auto labels = window.statusBar()->findChildren<QLabel*>();
     return labels.isEmpty() ? QString() : labels.first()->text();
@@ -30,7 +22,7 @@ QString WaitForIdentification(tobrel::MapWindow& window) {
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 15000) {
-        App().processEvents(QEventLoop::AllEvents, 50);
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
         const QString text = StatusText(window);
         if (text.startsWith("COM1:"))
             return text;
@@ -41,7 +33,6 @@ QString WaitForIdentification(tobrel::MapWindow& window) {
 }  // namespace
 
 TEST(MapWindow, ShowsTheMapAtTheFirstStartPositionAndNamesTheReceiver) {
-    App();
     testsupport::RunningSimulator sim("--product 130 --description eTrex");
     ASSERT_TRUE(sim.ok());
     sim.port(1);
@@ -62,7 +53,6 @@ TEST(MapWindow, ShowsTheMapAtTheFirstStartPositionAndNamesTheReceiver) {
 }
 
 TEST(MapWindow, SaysSoWhenNoReceiverAnswers) {
-    App();
     testsupport::ScopedEnv port("SORVANE_COM1", "/nonexistent/tty");
     tobrel::MapWindow window;
     window.show();

@@ -1,4 +1,4 @@
-// main() for the map tests: a QApplication on the offscreen platform.
+// main() for the widget tests: a QApplication on the offscreen platform.
 #include <gtest/gtest.h>
 
 #include <QApplication>
