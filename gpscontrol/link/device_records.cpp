@@ -98,7 +98,9 @@ std::uint32_t UnixToReceiverTime(std::int64_t unixTime) {
 }
 
 double WaypointAltitudeFromWire(float received) {
-    const double a = static_cast<double>(received) + 0.5;
+    // Kept as received: adding half a metre here (as a rounding step would)
+    // raised every waypoint by 0.5 m on each download and upload.
+    const double a = static_cast<double>(received);
     if (a >= -9999.0 && a <= 99999.0)
         return a;
     return kNoAltitude;

@@ -49,8 +49,8 @@ std::int64_t ReceiverTimeToUnix(std::uint32_t receiverTime);
 // Clamped to the representable receiver times.
 std::uint32_t UnixToReceiverTime(std::int64_t unixTime);
 
-// Newer-family waypoint altitude as stored: received + 0.5 m, or kNoAltitude
-// when that lies outside -9999..99999 (receivers send 1.0e25 for none).
+// Newer-family waypoint altitude as stored: as received, or kNoAltitude when
+// it lies outside -9999..99999 (receivers send 1.0e25 for none).
 double WaypointAltitudeFromWire(float received);
 // What a newer-family waypoint without an altitude (kNoAltitude) carries.
 constexpr float kNoAltitudeOnWire = 1.0e25f;

@@ -77,13 +77,14 @@ TEST(TimeEncoding, ReceiverSecondsAreOffsetFromUnixTime) {
     EXPECT_EQ(UnixToReceiverTime(1LL << 40), 0xFFFFFFFFu);
 }
 
-TEST(AltitudeEncoding, NewerWaypointAltitudeGainsHalfAMetreOrBecomesNone) {
-    EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(100.0f), 100.5);
+TEST(AltitudeEncoding, NewerWaypointAltitudeIsKeptOrBecomesNone) {
+    EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(100.0f), 100.0);
+    EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(-12.25f), -12.25);
     EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(1.0e25f), -9999.0);
     EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(-10000.0f), -9999.0);
     EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(-9999.5f), -9999.0);
-    EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(99998.5f), 99999.0);
-    EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(99999.0f), -9999.0);
+    EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(99999.0f), 99999.0);
+    EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(99999.5f), -9999.0);
     EXPECT_DOUBLE_EQ(WaypointAltitudeFromWire(std::nanf("")), -9999.0);
 }
 
@@ -259,7 +260,7 @@ TEST_P(WaypointRoundTrip, ParsedRecordMatchesWhatWasBuilt) {
     if (IsNewerFamilyType(type)) {
         EXPECT_STREQ(r.name, "PIER1");
         EXPECT_STREQ(r.comment, "");
-        EXPECT_DOUBLE_EQ(r.altitude, 120.75);
+        EXPECT_DOUBLE_EQ(r.altitude, 120.25);
         EXPECT_EQ(r.symbol, 0x1234);
         EXPECT_EQ(r.display, 0);
     } else {

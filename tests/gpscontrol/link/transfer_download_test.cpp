@@ -121,11 +121,11 @@ TEST_F(TransferTest, WaypointDownloadInEachOlderLayoutAndTheNewerOne) {
     }
 }
 
-TEST_F(TransferTest, NewerWaypointAltitudeGainsHalfAMetreOrBecomesNone) {
+TEST_F(TransferTest, NewerWaypointAltitudeIsKeptOrBecomesNone) {
     Start(Receiver(130));
     ASSERT_EQ(store_.SetProductID(130), 1);
     ASSERT_EQ(DownloadWaypoint(Context()), 1);
-    EXPECT_EQ(store_.Waypoints()[0].altitude, 25.5);
+    EXPECT_EQ(store_.Waypoints()[0].altitude, 25.0);
     EXPECT_EQ(store_.Waypoints()[2].altitude, kNoAltitude);
 }
 
