@@ -223,14 +223,18 @@ void NmeaSentences::Gsa() {
 
 void NmeaSentences::Gsv(std::string_view line) {
     FieldSplitter f(line, ",");
-    const char* fields[4] = {};
-    for (const char*& t : fields) {
-        if ((t = f.next()) == nullptr)
+    // A token lives only until the next one is taken, so the header fields
+    // are converted as they come.
+    long header[4] = {};
+    for (long& value : header) {
+        const char* t = f.next();
+        if (t == nullptr)
             return;
+        value = AtoL(t);
     }
     std::lock_guard lock(satellitesMutex_);
-    satellitesInView_ = ClampToInt32(AtoL(fields[3]));
-    if (AtoL(fields[2]) == 1) {
+    satellitesInView_ = ClampToInt32(header[3]);
+    if (header[2] == 1) {
         for (SatelliteEntry& e : satellites_)
             e = SatelliteEntry{};
     }

@@ -143,6 +143,22 @@ TEST_F(Sentences, GgaWithFewerThanTenFieldsLeavesNoAltitude) {
     EXPECT_EQ(nmea_.Current().altitude, 0.0);
 }
 
+// Message 1 of a new set starts the table afresh; later messages continue it.
+TEST_F(Sentences, GsvMessageOneClearsThePreviousSet) {
+    ASSERT_TRUE(Feed(Sentence("GPGSV,2,1,05,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00")));
+    ASSERT_TRUE(Feed(Sentence("GPGSV,2,2,05,14,25,170,00")));
+    ASSERT_TRUE(Feed(Sentence("GPGSV,1,1,02,21,40,083,46,22,17,308,41")));
+    EXPECT_EQ(nmea_.SatelliteCount(), 2);
+    EXPECT_EQ(Entry(0).prn, 21);
+    EXPECT_EQ(Entry(1).prn, 22);
+    EXPECT_EQ(Entry(1).snr, 41);
+    ASSERT_TRUE(Feed(Sentence("GPGSV,2,1,06,31,40,083,46,32,17,308,41,33,1,2,3,34,1,2,3")));
+    ASSERT_TRUE(Feed(Sentence("GPGSV,2,2,06,35,40,083,46,36,17,308,41")));
+    const int prns[6] = {31, 32, 33, 34, 35, 36};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(Entry(i).prn, prns[i]) << "entry " << i;
+}
+
 TEST_F(Sentences, GsvSetFillsTheTableAndGsaEmptiesIt) {
     ASSERT_TRUE(Feed(Sentence("GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00")));
     ASSERT_TRUE(Feed(Sentence("GPGSV,3,2,11,14,25,170,00,16,57,208,39,18,67,296,40,19,40,246,00")));
