@@ -209,42 +209,37 @@ std::string PortDevicePath(int port) {
     return "/dev/ttyS" + std::to_string(port - 1);
 }
 
-SerialPort::SerialPort(int byteTimeoutMs) : byteTimeoutMs_(byteTimeoutMs < 0 ? 0 : byteTimeoutMs) {}
-
-SerialPort::~SerialPort() {
-    Close();
+SerialLine& SerialLine::operator=(SerialLine&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = std::exchange(other.fd_, -1);
+        saved_ = other.saved_;
+    }
+    return *this;
 }
 
-bool SerialPort::Fail(int error) {
-    errorCode_ = error;
-    return false;
-}
-
-bool SerialPort::Open(std::uint8_t port, std::uint32_t baudRate, std::uint8_t parity,
-                      std::uint8_t dataBits, std::uint8_t stopBits) {
-    return Open(PortSettings{port, baudRate, parity, dataBits, stopBits});
-}
-
-bool SerialPort::Open(const PortSettings& settings) {
-    if (IsOpen())
+bool SerialLine::Close(bool restore) {
+    if (fd_ < 0)
         return false;
-    const std::string path = PortDevicePath(settings.port);
-    if (path.empty())
-        return Fail(ENODEV);
-    return OpenDevice(path, settings);
+    if (restore)
+        ::tcsetattr(fd_, TCSADRAIN, &saved_);
+    ::ioctl(fd_, TIOCNXCL);
+    const bool ok = ::close(fd_) == 0;
+    fd_ = -1;
+    return ok;
 }
 
-bool SerialPort::OpenDevice(const std::string& path, const PortSettings& settings) {
-    if (IsOpen())
-        return false;
+int OpenSerialLine(const std::string& path, const PortSettings& settings, SerialLine* line) {
     const speed_t speed = SpeedConstant(settings.baudRate);
     tcflag_t lineFlags = 0;
     if (speed == B0 || !LineFlags(settings, &lineFlags))
-        return Fail(EINVAL);
+        return EINVAL;
 
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return Fail(errno);
+        return errno;
+    // Undo only what was done: an exclusive flag that another holder set is
+    // not ours to clear.
     bool exclusive = false;
     bool changed = false;
     termios saved{};
@@ -254,15 +249,14 @@ bool SerialPort::OpenDevice(const std::string& path, const PortSettings& setting
         if (exclusive)
             ::ioctl(fd, TIOCNXCL);
         ::close(fd);
-        return Fail(error);
+        return error;
     };
 
     if (::tcgetattr(fd, &saved) != 0)
         return abandon(errno);
     // TIOCEXCL does not keep out root, the advisory lock does.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return abandon(errno == EWOULDBLOCK ? EBUSY : errno);
-    }
     if (::ioctl(fd, TIOCEXCL) != 0)
         return abandon(errno);
     exclusive = true;
@@ -294,11 +288,48 @@ bool SerialPort::OpenDevice(const std::string& path, const PortSettings& setting
         ::cfgetospeed(&got) != speed) {
         return abandon(EINVAL);
     }
-    // Whatever arrived before this transfer belongs to no packet of it.
-    ::tcflush(fd, TCIFLUSH);
 
-    fd_ = fd;
-    saved_ = saved;
+    line->Close();
+    line->fd_ = fd;
+    line->saved_ = saved;
+    return 0;
+}
+
+SerialPort::SerialPort(int byteTimeoutMs) : byteTimeoutMs_(byteTimeoutMs < 0 ? 0 : byteTimeoutMs) {}
+
+SerialPort::~SerialPort() {
+    Close();
+}
+
+bool SerialPort::Fail(int error) {
+    errorCode_ = error;
+    return false;
+}
+
+bool SerialPort::Open(std::uint8_t port, std::uint32_t baudRate, std::uint8_t parity,
+                      std::uint8_t dataBits, std::uint8_t stopBits) {
+    return Open(PortSettings{port, baudRate, parity, dataBits, stopBits});
+}
+
+bool SerialPort::Open(const PortSettings& settings) {
+    if (IsOpen())
+        return false;
+    const std::string path = PortDevicePath(settings.port);
+    if (path.empty())
+        return Fail(ENODEV);
+    return OpenDevice(path, settings);
+}
+
+bool SerialPort::OpenDevice(const std::string& path, const PortSettings& settings) {
+    if (IsOpen())
+        return false;
+    SerialLine line;
+    if (const int error = OpenSerialLine(path, settings, &line); error != 0)
+        return Fail(error);
+    // Whatever arrived before this transfer belongs to no packet of it.
+    ::tcflush(line.fd(), TCIFLUSH);
+
+    line_ = std::move(line);
     path_ = path;
     hungUp_ = false;
     bufferPos_ = bufferLen_ = 0;
@@ -306,7 +337,7 @@ bool SerialPort::OpenDevice(const std::string& path, const PortSettings& setting
 }
 
 bool SerialPort::WaitFor(short events, int timeoutMs, short* revents) {
-    pollfd p{fd_, events, 0};
+    pollfd p{line_.fd(), events, 0};
     const int r = ::poll(&p, 1, timeoutMs);
     if (r < 0) {
         if (errno != EINTR)
@@ -321,7 +352,7 @@ bool SerialPort::WaitFor(short events, int timeoutMs, short* revents) {
 std::uint16_t SerialPort::ReadByte() {
     if (bufferPos_ < bufferLen_)
         return buffer_[bufferPos_++];
-    if (fd_ < 0 || hungUp_)
+    if (!line_.IsOpen() || hungUp_)
         return kReadTimeout;
 
     using Clock = std::chrono::steady_clock;
@@ -335,7 +366,7 @@ std::uint16_t SerialPort::ReadByte() {
         if (!WaitFor(POLLIN, static_cast<int>(ms), &revents))
             return kReadTimeout;
         if (revents & POLLIN) {
-            const ssize_t n = ::read(fd_, buffer_, sizeof buffer_);
+            const ssize_t n = ::read(line_.fd(), buffer_, sizeof buffer_);
             if (n > 0) {
                 bufferLen_ = static_cast<std::size_t>(n);
                 bufferPos_ = 1;
@@ -357,13 +388,13 @@ std::uint16_t SerialPort::ReadByte() {
 }
 
 std::int32_t SerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
-    if (fd_ < 0) {
+    if (!line_.IsOpen()) {
         errorCode_ = EBADF;
         return -1;
     }
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::write(fd_, bytes + done, count - done);
+        const ssize_t n = ::write(line_.fd(), bytes + done, count - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;
@@ -389,15 +420,11 @@ std::int32_t SerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
 }
 
 bool SerialPort::Close() {
-    if (fd_ < 0)
+    if (!line_.IsOpen())
         return false;
-    if (!hungUp_)
-        ::tcsetattr(fd_, TCSADRAIN, &saved_);
-    ::ioctl(fd_, TIOCNXCL);
-    const bool ok = ::close(fd_) == 0;
+    const bool ok = line_.Close(!hungUp_);
     if (!ok)
         errorCode_ = errno;
-    fd_ = -1;
     hungUp_ = false;
     bufferPos_ = bufferLen_ = 0;
     path_.clear();

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "link/byte_stream.h"
 
@@ -26,6 +27,35 @@ struct PortSettings {
 // of $XDG_CONFIG_HOME/sorvane/ports.conf (~/.config by default), else
 // /dev/ttyS<n-1>. Empty for numbers that name no port.
 std::string PortDevicePath(int port);
+
+// A serial line held exclusively, with the settings it had before it was
+// opened. Closing gives the line back as it was found.
+class SerialLine {
+  public:
+    SerialLine() = default;
+    ~SerialLine() { Close(); }
+    SerialLine(SerialLine&& other) noexcept
+        : fd_(std::exchange(other.fd_, -1)), saved_(other.saved_) {}
+    SerialLine& operator=(SerialLine&& other) noexcept;
+
+    int fd() const { return fd_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    // Puts the saved settings back (a line that hung up has nothing to take
+    // them, so restore is false then), gives up the hold and closes. False
+    // when nothing was open or the close failed, with errno set.
+    bool Close(bool restore = true);
+
+  private:
+    friend int OpenSerialLine(const std::string&, const PortSettings&, SerialLine*);
+    int fd_ = -1;
+    termios saved_{};
+};
+
+// Opens the device at path exclusively (TIOCEXCL and an advisory lock, which
+// keeps out root too) in raw mode with the four line settings. 0 with *line
+// set, or the errno of the failing step: EINVAL for settings Linux cannot do
+// or the driver did not keep, EBUSY when the line is held elsewhere.
+int OpenSerialLine(const std::string& path, const PortSettings& settings, SerialLine* line);
 
 class SerialPort final : public ByteStream {
   public:
@@ -50,7 +80,7 @@ class SerialPort final : public ByteStream {
     // open or the close failed. The object can be opened again afterwards.
     bool Close();
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return line_.IsOpen(); }
     // errno of the last failing call (0 when none failed).
     int ErrorCode() const { return errorCode_; }
     const std::string& DevicePath() const { return path_; }
@@ -59,12 +89,11 @@ class SerialPort final : public ByteStream {
     bool Fail(int error);
     bool WaitFor(short events, int timeoutMs, short* revents);
 
-    int fd_ = -1;
+    SerialLine line_;
     int byteTimeoutMs_;
     int errorCode_ = 0;
     bool hungUp_ = false;
     std::string path_;
-    termios saved_{};
     // Bytes read ahead of the caller; ReadByte hands them out one at a time.
     std::uint8_t buffer_[512] = {};
     std::size_t bufferPos_ = 0;

@@ -1,9 +1,7 @@
 #include "nmea/nmea_receiver.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -21,27 +19,6 @@ namespace sorvane {
 
 namespace {
 
-struct BaudRate {
-    std::uint32_t rate;
-    speed_t constant;
-};
-
-constexpr BaudRate kBaudRates[] = {
-    {300, B300},         {600, B600},         {1200, B1200},       {2400, B2400},
-    {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
-    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},
-    {500000, B500000},   {576000, B576000},   {921600, B921600},   {1000000, B1000000},
-    {1152000, B1152000}, {1500000, B1500000}, {2000000, B2000000},
-};
-
-speed_t BaudConstant(std::uint32_t baud) {
-    for (const BaudRate& b : kBaudRates) {
-        if (b.rate == baud)
-            return b.constant;
-    }
-    return B0;
-}
-
 // Largest chunk taken from the driver in one read.
 constexpr std::size_t kMaxChunk = 65536;
 
@@ -57,9 +34,8 @@ struct NmeaReceiver::Shared {
 
     // Set before the thread starts; the thread alone uses them afterwards
     // until it has been joined (or, once detached, it closes them itself).
-    int fd = -1;
+    SerialLine line;
     int wake = -1;
-    termios saved{};
     bool hungUp = false;
     std::thread thread;
 
@@ -75,13 +51,7 @@ struct NmeaReceiver::Shared {
 };
 
 void NmeaReceiver::Shared::CloseFds() {
-    if (fd >= 0) {
-        if (!hungUp)
-            ::tcsetattr(fd, TCSANOW, &saved);
-        ::ioctl(fd, TIOCNXCL);
-        ::close(fd);
-        fd = -1;
-    }
+    line.Close(!hungUp);
     if (wake >= 0) {
         ::close(wake);
         wake = -1;
@@ -102,6 +72,7 @@ void NmeaReceiver::Shared::Feed(const char* bytes, std::size_t length) {
 
 void NmeaReceiver::Shared::Run() {
     launched.wait(false);
+    const int fd = line.fd();
     // What waited in the driver before the start belongs to no cycle of ours.
     ::tcflush(fd, TCIFLUSH);
     std::vector<char> buffer;
@@ -174,66 +145,21 @@ bool NmeaReceiver::openDevice(const std::string& path, std::uint32_t baud) {
         errorCode_ = error;
         return false;
     };
-    const speed_t speed = BaudConstant(baud);
-    if (speed == B0)
-        return fail(EINVAL);
-
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return fail(errno);
-    bool exclusive = false;
-    bool changed = false;
-    termios saved{};
-    const auto abandon = [&](int error) {
-        if (changed)
-            ::tcsetattr(fd, TCSANOW, &saved);
-        if (exclusive)
-            ::ioctl(fd, TIOCNXCL);
-        ::close(fd);
+    SerialLine line;
+    if (const int error = OpenSerialLine(path, PortSettings{0, baud, 0, 8, 0}, &line); error != 0)
         return fail(error);
-    };
-    if (::tcgetattr(fd, &saved) != 0)
-        return abandon(errno);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return abandon(errno == EWOULDBLOCK ? EBUSY : errno);
-    if (::ioctl(fd, TIOCEXCL) != 0)
-        return abandon(errno);
-    exclusive = true;
-
-    termios t = saved;
-    t.c_iflag &=
-        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
-    t.c_oflag &= ~OPOST;
-    t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    t.c_cflag |= CS8 | CREAD | CLOCAL;
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-    if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0)
-        return abandon(errno);
-    if (::tcsetattr(fd, TCSANOW, &t) != 0)
-        return abandon(errno);
-    changed = true;
-    termios got{};
-    if (::tcgetattr(fd, &got) != 0)
-        return abandon(errno);
-    if ((got.c_cflag & CSIZE) != CS8 || (got.c_cflag & (PARENB | CSTOPB)) != 0 ||
-        ::cfgetispeed(&got) != speed || ::cfgetospeed(&got) != speed) {
-        return abandon(EINVAL);
-    }
 
     const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake < 0)
-        return abandon(errno);
+        return fail(errno);
 
     // A receiver stopped from inside its own event left its state to the
     // thread that is still finishing; start afresh.
     if (shared_->detached.load())
         shared_ = std::make_shared<Shared>(handler_);
     Shared& s = *shared_;
-    s.fd = fd;
+    s.line = std::move(line);
     s.wake = wake;
-    s.saved = saved;
     s.hungUp = false;
     s.stop.store(false);
     s.launched.store(false);
