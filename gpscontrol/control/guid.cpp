@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "text/numbers.h"
+
 namespace sorvane {
 
 bool SameGuid(const Guid& a, const Guid& b) {
@@ -20,21 +22,11 @@ std::string FormatGuid(const Guid& g) {
 
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads 2 * bytes hexadecimal digits at text[pos].
 bool ReadHex(std::string_view text, std::size_t pos, int bytes, std::uint64_t* out) {
     std::uint64_t v = 0;
     for (int i = 0; i < 2 * bytes; ++i) {
-        const int h = HexValue(text[pos + i]);
+        const int h = HexDigitValue(text[pos + i]);
         if (h < 0)
             return false;
         v = (v << 4) | static_cast<unsigned>(h);

@@ -9,20 +9,11 @@
 #include "link/packet.h"
 #include "link/product_table.h"
 #include "text/cp932.h"
+#include "text/numbers.h"
 
 namespace sorvane {
 
 namespace {
-
-std::int32_t ClampToInt32(double v) {
-    if (std::isnan(v))
-        return 0;
-    if (v >= 2147483647.0)
-        return std::numeric_limits<std::int32_t>::max();
-    if (v <= -2147483648.0)
-        return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(v);  // truncates toward zero
-}
 
 // The C string at the start of a field, never running past the field.
 std::string_view FieldText(std::span<const std::uint8_t> d, std::size_t at) {
@@ -76,11 +67,11 @@ double PositionFromWire(std::int32_t value) {
 }
 
 std::int32_t WaypointPositionToWire(double degrees) {
-    return ClampToInt32(degrees * kDegreesToWire + 0.5);
+    return TruncToInt32(degrees * kDegreesToWire + 0.5);
 }
 
 std::int32_t TrackPositionToWire(double degrees) {
-    return ClampToInt32(degrees * kDegreesToWire);
+    return TruncToInt32(degrees * kDegreesToWire);
 }
 
 std::int64_t ReceiverTimeToUnix(std::uint32_t receiverTime) {

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "geodesy/field_splitter.h"
+#include "text/numbers.h"
 
 namespace sorvane {
 
@@ -22,16 +23,6 @@ double AtoF(const char* s) {
 // atol without its undefined overflow: strtol saturates.
 long AtoL(const char* s) {
     return std::strtol(s, nullptr, 10);
-}
-
-std::int32_t TruncToInt32(double v) {
-    if (std::isnan(v))
-        return 0;
-    if (v >= 2147483647.0)
-        return std::numeric_limits<std::int32_t>::max();
-    if (v <= -2147483648.0)
-        return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(v);
 }
 
 std::int32_t ClampToInt32(long v) {
@@ -50,16 +41,6 @@ long Pair(std::string_view s, std::size_t pos) {
     return AtoL(two);
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::atomic<bool>& NmeaSeenRmcFlag() {
@@ -71,8 +52,8 @@ NmeaChecksum CheckNmeaChecksum(std::string_view line) {
     const std::size_t star = line.find('*', 1);
     if (star == std::string_view::npos || star + 2 >= line.size())
         return NmeaChecksum::kAbsent;
-    const int hi = HexValue(line[star + 1]);
-    const int lo = HexValue(line[star + 2]);
+    const int hi = HexDigitValue(line[star + 1]);
+    const int lo = HexDigitValue(line[star + 2]);
     if (hi < 0 || lo < 0)
         return NmeaChecksum::kAbsent;
     unsigned sum = 0;

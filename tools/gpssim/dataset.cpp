@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "text/numbers.h"
+
 namespace gpssim {
 
 DataSet BuiltInDataSet(int characterSet) {
@@ -52,16 +54,6 @@ DataSet BuiltInDataSet(int characterSet) {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Splits a line into words; quotes group and escape, anywhere in a word.
 bool Words(std::string_view line, std::vector<std::string>* words, std::string* error) {
     std::size_t i = 0;
@@ -88,8 +80,8 @@ bool Words(std::string_view line, std::vector<std::string>* words, std::string* 
                 }
                 const char e = line[i++];
                 if (e == 'x') {
-                    const int hi = i < line.size() ? HexDigit(line[i]) : -1;
-                    const int lo = i + 1 < line.size() ? HexDigit(line[i + 1]) : -1;
+                    const int hi = i < line.size() ? sorvane::HexDigitValue(line[i]) : -1;
+                    const int lo = i + 1 < line.size() ? sorvane::HexDigitValue(line[i + 1]) : -1;
                     if (hi < 0 || lo < 0) {
                         *error = "\\x needs two hex digits";
                         return false;
