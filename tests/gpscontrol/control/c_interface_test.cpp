@@ -1,0 +1,210 @@
+// Events and the C interface as an outside host sees them: sinks in order,
+// disconnecting from inside a handler and from another thread, each control
+// raising only its own events; variants, strings the host must free, failure
+// messages through the host's handler.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "control/dispatch_members.h"
+#include "control/event_sinks.h"
+#include "control/sorvane.h"
+#include "control/tsorvane.h"
+#include "control_fixture.h"
+#include "store/kel_data.h"
+
+namespace sorvane {
+namespace {
+
+using controltest::MakeObject;
+using controltest::ObjectRef;
+
+TEST(EventSinks, EverySinkInOrderAndAHandlerMayDisconnectItselfOrALaterSink) {
+    EventSinks sinks;
+    std::vector<int> calls;
+    std::uint32_t first = 0, second = 0, third = 0;
+    first = sinks.Connect([&](std::int32_t id, std::span<const Variant>) {
+        calls.push_back(1);
+        if (id == 2) {
+            EXPECT_TRUE(sinks.Disconnect(first));
+            EXPECT_TRUE(sinks.Disconnect(second));
+        }
+    });
+    second = sinks.Connect([&](std::int32_t, std::span<const Variant>) { calls.push_back(2); });
+    third = sinks.Connect([&](std::int32_t, std::span<const Variant>) { calls.push_back(3); });
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(first, second);
+    sinks.Fire(1, {});
+    sinks.Fire(2, {});
+    sinks.Fire(2, {});
+    EXPECT_EQ(calls, (std::vector<int>{1, 2, 3, 1, 3, 3}));
+    EXPECT_FALSE(sinks.Disconnect(first));
+    EXPECT_FALSE(sinks.Disconnect(12345));
+    EXPECT_TRUE(sinks.Disconnect(third));
+    EXPECT_EQ(sinks.Count(), 0u);
+}
+
+TEST(EventSinks, DisconnectWaitsForAHandlerRunningOnAnotherThread) {
+    EventSinks sinks;
+    std::atomic<bool> inside{false}, release{false}, handlerDone{false}, disconnected{false};
+    std::atomic<bool> doneWhenDisconnected{false};
+    const auto cookie = sinks.Connect([&](std::int32_t, std::span<const Variant>) {
+        inside = true;
+        while (!release)
+            std::this_thread::yield();
+        handlerDone = true;
+    });
+    std::thread firing([&] { sinks.Fire(2, {}); });
+    while (!inside)
+        std::this_thread::yield();
+    std::thread disconnecting([&] {
+        EXPECT_TRUE(sinks.Disconnect(cookie));
+        doneWhenDisconnected = handlerDone.load();
+        disconnected = true;
+    });
+    // However the threads are scheduled, Disconnect cannot return while the
+    // handler is still held inside.
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_FALSE(disconnected.load());
+        std::this_thread::yield();
+    }
+    release = true;
+    firing.join();
+    disconnecting.join();
+    EXPECT_TRUE(doneWhenDisconnected.load());
+}
+
+struct CEvents {
+    std::vector<std::int32_t> ids;
+    std::vector<Variant> lastArgs;
+};
+
+void Collect(void* user, std::int32_t dispid, const SorvaneVariant* args, std::int32_t count) {
+    auto* e = static_cast<CEvents*>(user);
+    e->ids.push_back(dispid);
+    e->lastArgs.assign(count, Variant());
+    for (std::int32_t i = 0; i < count; ++i)
+        EXPECT_EQ(FromCVariant(args[i], &e->lastArgs[i]), kOk);
+}
+
+TEST(ControlEvents, EachControlRaisesOnlyItsOwnEventsToCSinksAndWrappers) {
+    ObjectRef a(MakeObject(true));
+    ObjectRef b(MakeObject(true));
+    CEvents first, second;
+    std::uint32_t c1 = 0, c2 = 0;
+    ASSERT_EQ(sorvane_connect(a.object, Collect, &first, &c1), 0);
+    ASSERT_EQ(sorvane_connect(a.object, Collect, &second, &c2), 0);
+    EXPECT_EQ(sorvane_connect(a.object, nullptr, &first, &c1), SORVANE_E_POINTER);
+    std::vector<std::pair<int, int>> progress;
+    double lat = 0, vel = 0;
+    std::int16_t dir = 0;
+    {
+        TSorvane gps(b.object);
+        gps.SetOnReceiving(
+            [&](std::int32_t n, std::int32_t total) { progress.emplace_back(n, total); });
+        gps.SetOnNMEAReceived(
+            [&](std::int16_t, double la, double, double, std::int32_t, double v, std::int16_t d) {
+                lat = la;
+                vel = v;
+                dir = d;
+            });
+        b.ctrl().FireReceiving(0, 12);
+        b.ctrl().FireReceiving(10, 12);
+        b.ctrl().FireNMEAReceived(1, 48.1173, 11.5166, 545.4, 0, 41.4848, 84);
+        a.ctrl().FireNMEAReceived(0, -33.5, -70.25, -9999.0, 42, 0.0, 359);
+        gps.SetOnReceiving(nullptr);
+        b.ctrl().FireReceiving(20, 12);
+    }
+    b.ctrl().FireNMEAReceived(1, 1.0, 1.0, 1.0, 0, 1.0, 1);  // the wrapper is gone
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{0, 12}, {10, 12}}));
+    EXPECT_DOUBLE_EQ(lat, 48.1173);
+    EXPECT_DOUBLE_EQ(vel, 41.4848);
+    EXPECT_EQ(dir, 84);
+    ASSERT_EQ(first.ids, (std::vector<std::int32_t>{kEventNMEAReceived}));
+    EXPECT_EQ(first.lastArgs, (std::vector<Variant>{std::int16_t{0}, -33.5, -70.25, -9999.0,
+                                                    std::int32_t{42}, 0.0, std::int16_t{359}}));
+    EXPECT_EQ(second.ids.size(), 1u);
+    ASSERT_EQ(sorvane_disconnect(a.object, c1), 0);
+    EXPECT_EQ(sorvane_disconnect(a.object, c1), SORVANE_E_INVALIDARG);
+    a.ctrl().FireReceiving(0, 3);
+    EXPECT_EQ(first.ids.size(), 1u);
+    EXPECT_EQ(second.ids, (std::vector<std::int32_t>{kEventNMEAReceived, kEventReceiving}));
+    EXPECT_EQ(second.lastArgs, (std::vector<Variant>{0, 3}));
+}
+
+// ---- invoke through the C interface --------------------------------------------
+
+SorvaneVariant Arg(std::uint16_t vt, std::int32_t value, const char* text = nullptr) {
+    SorvaneVariant x;
+    sorvane_variant_init(&x);
+    x.vt = vt;
+    if (vt == SORVANE_VT_BSTR)
+        x.u.bstrVal = const_cast<char*>(text);
+    else
+        x.u.lVal = value;
+    return x;
+}
+
+TEST(CInterface, InvokeWithVariantsAndOwnedStrings) {
+    controltest::ObjectRef object(controltest::MakeObject(true));
+    SorvaneCtrl* c = object.object;
+    constexpr auto M = SORVANE_DISPATCH_METHOD;
+    SorvaneVariant name[] = {Arg(SORVANE_VT_BSTR, 0, "名前")};
+    SorvaneVariant result;
+    sorvane_variant_init(&result);
+    ASSERT_EQ(sorvane_invoke(c, sorvane_get_dispid("AddTrack"), M, name, 1, &result), 0);
+    EXPECT_EQ(result.vt, SORVANE_VT_BOOL);
+    EXPECT_EQ(result.u.boolVal, -1);
+
+    SorvaneVariant index[] = {Arg(SORVANE_VT_I4, 0)};
+    ASSERT_EQ(sorvane_invoke(c, sorvane_get_dispid("gettrackname"), M, index, 1, &result), 0);
+    ASSERT_EQ(result.vt, SORVANE_VT_BSTR);
+    EXPECT_STREQ(result.u.bstrVal, "名前");
+    sorvane_variant_clear(&result);
+    EXPECT_EQ(result.vt, SORVANE_VT_EMPTY);
+
+    // A null string argument is an empty string, not a crash.
+    SorvaneVariant nullText[] = {Arg(SORVANE_VT_BSTR, 0, nullptr)};
+    EXPECT_EQ(sorvane_invoke(c, sorvane_get_dispid("toWaypointSymbolNo"), M, nullText, 1, &result),
+              0);
+    EXPECT_EQ(result.u.lVal, 18);
+
+    // Bad calls come back as codes; a result is not required.
+    SorvaneVariant odd = Arg(17, 0);  // a type we do not know
+    SorvaneVariant nullRef = Arg(SORVANE_VT_BYREF | SORVANE_VT_I4, 0);
+    nullRef.u.plVal = nullptr;
+    EXPECT_EQ(sorvane_invoke(nullptr, 7, M, nullptr, 0, &result), SORVANE_E_POINTER);
+    EXPECT_EQ(sorvane_invoke(c, 11, M, nullptr, 1, &result), SORVANE_E_INVALIDARG);
+    EXPECT_EQ(sorvane_invoke(c, 11, M, index, -1, &result), SORVANE_E_INVALIDARG);
+    EXPECT_EQ(sorvane_invoke(c, 11, M, &odd, 1, &result), SORVANE_DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(sorvane_invoke(c, 11, M, &nullRef, 1, &result), SORVANE_DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(sorvane_invoke(c, 500, M, nullptr, 0, &result), SORVANE_DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(sorvane_invoke(c, 7, M, nullptr, 0, nullptr), 0);
+    std::int32_t dispid = 0;
+    EXPECT_EQ(c->lpVtbl->GetIDOfName(c, "NoSuch", &dispid), SORVANE_DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(dispid, -1);
+    sorvane_variant_clear(nullptr);
+}
+
+TEST(CInterface, FailureMessagesGoToTheHostsHandler) {
+    std::vector<std::pair<std::string, std::string>> seen;
+    sorvane_set_message_handler(
+        [](void* user, const char* text, const char* caption) {
+            static_cast<decltype(seen)*>(user)->emplace_back(text, caption);
+        },
+        &seen);
+    const auto noDatum = [] { return std::unique_ptr<MapDatum>(); };
+    { KelData store(noDatum); }
+    sorvane_set_message_handler(nullptr, nullptr);
+    { KelData again(noDatum); }
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].first, "Can't create MapDatum object");
+    EXPECT_EQ(seen[0].second, "ERROR");
+}
+
+}  // namespace
+}  // namespace sorvane

@@ -1,0 +1,407 @@
+// The dispatch interface: a walk of the whole table (every DISPID by name and
+// back, every member through Invoke answering as the typed wrapper's call does,
+// the fixed no-store values), the members at their edges through the same path
+// a host uses, and the rules of Invoke itself.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <tuple>
+#include <vector>
+
+#include "control/dispatch_members.h"
+#include "control/sorvane.h"
+#include "control/tsorvane.h"
+#include "control_fixture.h"
+#include "link/product_table.h"
+#include "store/kel_data.h"
+#include "support/sim_fixture.h"
+
+namespace sorvane {
+namespace {
+
+using controltest::MakeObject;
+using controltest::ObjectRef;
+
+// Arguments: long and short 1, double 35.25, string "Tokyo"; outputs start from
+// sentinels (777, 77, 7.5) so that "left untouched" can be seen.
+template <AutoType T>
+struct Sample;
+#define WALK_SAMPLE(T, Type, value, ref)               \
+    template <>                                        \
+    struct Sample<AutoType::T> {                       \
+        Type v = value;                                \
+        Variant ToVariant() { return Variant(ref v); } \
+        decltype(auto) Typed() { return (ref v); }     \
+    };
+WALK_SAMPLE(svI4, std::int32_t, 1, )
+WALK_SAMPLE(svI2, std::int16_t, 1, )
+WALK_SAMPLE(svR8, double, 35.25, )
+WALK_SAMPLE(svPBstr, std::string, "Tokyo", )
+WALK_SAMPLE(svPI4, std::int32_t, 777, &)
+WALK_SAMPLE(svPI2, std::int16_t, 77, &)
+WALK_SAMPLE(svPR8, double, 7.5, &)
+#undef WALK_SAMPLE
+
+// What a call gave: its result and the values of its arguments afterwards.
+struct Outcome {
+    HResult hr = kOk;
+    Variant result;
+    std::vector<Variant> args;
+    bool operator==(const Outcome&) const = default;
+};
+
+// One member called through Invoke on ctrl and through the wrapper's typed call.
+template <AutoType R, AutoType... P, class Call>
+std::pair<Outcome, Outcome> CallBothWays(CSorvaneCtrl& ctrl, std::int32_t dispid, TSorvane& wrapper,
+                                         Call&& call) {
+    std::tuple<Sample<P>...> forInvoke, forWrapper;
+    Outcome i, w;
+    std::vector<Variant> args;
+    std::apply([&](auto&... s) { (args.push_back(s.ToVariant()), ...); }, forInvoke);
+    i.hr = ctrl.Invoke(dispid, kDispatchMethod, args, &i.result);
+    if constexpr (R == AutoType::svVoid)
+        std::apply([&](auto&... s) { call(s.Typed()...); }, forWrapper);
+    else
+        w.result = Variant(std::apply([&](auto&... s) { return call(s.Typed()...); }, forWrapper));
+    w.hr = wrapper.LastResult();
+    std::apply([&](auto&... s) { i.args = {Variant(s.v)...}; }, forInvoke);
+    std::apply([&](auto&... s) { w.args = {Variant(s.v)...}; }, forWrapper);
+    return {i, w};
+}
+
+// Calls every method on two controls in the same state, one through Invoke and
+// one through the wrapper; returns what Invoke gave, by name.
+std::map<std::string, Outcome> Walk(bool withStore) {
+    ObjectRef a(MakeObject(withStore));
+    ObjectRef b(MakeObject(withStore));
+    TSorvane viaA(a.object);
+    TSorvane viaB(b.object);
+    std::map<std::string, Outcome> outcomes;
+#define WALK_TYPE(i, T, n) , AutoType::T
+#define WALK_METHOD(id, name, R, ...)                                                            \
+    {                                                                                            \
+        SCOPED_TRACE(#name);                                                                     \
+        controltest::Fill(viaA);                                                                 \
+        controltest::Fill(viaB);                                                                 \
+        const auto [i, w] =                                                                      \
+            CallBothWays<AutoType::R SORVANE_PP_FOR_EACH(WALK_TYPE __VA_OPT__(, ) __VA_ARGS__)>( \
+                a.ctrl(), id, viaB,                                                              \
+                [&](auto&&... x) -> decltype(auto) { return viaB.name(x...); });                 \
+        EXPECT_EQ(i.hr, kOk);                                                                    \
+        EXPECT_EQ(i, w);                                                                         \
+        outcomes[#name] = i;                                                                     \
+    }
+    SORVANE_DISPATCH_METHODS(WALK_METHOD)
+#undef WALK_METHOD
+#undef WALK_TYPE
+    EXPECT_EQ(outcomes.size(), 71u);
+    return outcomes;
+}
+
+TEST(DispatchWalk, EveryDispidResolvesByNameAndBack) {
+    for (int i = 0; i < kDispatchMemberCount; ++i) {
+        const MemberInfo& m = kDispatchMembers[i];
+        SCOPED_TRACE(m.name);
+        EXPECT_EQ(m.dispid, i + 1);
+        EXPECT_EQ(FindMember(m.dispid), &m);
+        EXPECT_EQ(DispidOfName(m.name), m.dispid);
+        EXPECT_EQ(sorvane_get_dispid(m.name), m.dispid);
+        EXPECT_STREQ(sorvane_get_name(m.dispid), m.name);
+    }
+    ASSERT_EQ(kEventCount, 2);
+    for (const MemberInfo& e : EventMembers()) {
+        EXPECT_EQ(sorvane_get_event_dispid(e.name), e.dispid);
+        EXPECT_STREQ(sorvane_get_event_name(e.dispid), e.name);
+    }
+    EXPECT_STREQ(sorvane_get_event_name(1), "Receiving");
+    EXPECT_STREQ(sorvane_get_event_name(2), "NMEAReceived");
+    EXPECT_EQ(DispidOfName("GETTRACKNAME"), 19);  // names do not depend on letter case
+    EXPECT_EQ(DispidOfName("NoSuchMember"), -1);
+    EXPECT_EQ(DispidOfName(""), -1);
+    EXPECT_EQ(sorvane_get_dispid(nullptr), -1);
+    EXPECT_EQ(sorvane_get_name(0), nullptr);
+    EXPECT_EQ(sorvane_get_name(77), nullptr);
+    EXPECT_EQ(sorvane_get_param_count(33), 9);
+    EXPECT_EQ(sorvane_get_param_count(-5), -1);
+}
+
+TEST(DispatchWalk, InvokeAnswersAsTheTypedWrapperWithAStore) {
+    // Transfers and the NMEA receiver find no device behind port 1.
+    testsupport::ScopedEnv port("SORVANE_COM1", controltest::kMissingPort);
+    Walk(true);
+}
+
+TEST(DispatchWalk, NoStoreValuesOfEveryMember) {
+    // Results with the arguments above on a control whose store could not be created.
+    const std::pair<Variant, const char*> groups[] = {
+        {Variant("ERROR"),
+         "GetWaypointID GetWaypointComment ReadProductID GetTrackName GetDatumName GetRouteName "
+         "GetRouteWaypointID GetRouteWaypointComment GetEntryDatumName GetEntryDatumName2 "
+         "GetWaypointSymbolName toWaypointSymbolName"},
+        {Variant(-9999.9),
+         "GetWaypointLatitude GetWaypointLongitude GetWaypointAltitude GetRouteWaypointLatitude "
+         "GetRouteWaypointLongitude GetRouteWaypointAltitude"},
+        {Variant(false),
+         "UploadTrack GetTrackPosition UploadWaypoint UploadRoute AddTrackSegment AddTrackData "
+         "AddTrack AddRoute AddWaypoint AddRouteWaypoint StartNMEAReceiving GetSatelliteData "
+         "UploadSingleRoute SetProductID TransformDatumWGS84IntoLocal "
+         "TransformDatumLocalIntoWGS84"},
+        {Variant(),
+         "DeleteTrackAll DeleteWaypointAll DeleteRouteAll SelectDatum StopNMEAReceiving "
+         "AbortTransfer"},
+        {Variant(std::int32_t{0}),
+         "GetTrackCount GetWaypointCount GetRouteCount GetRouteWaypointCount GetTrackSegmentCount "
+         "GetDatumCount GetNumSatellite GetTrackDataCount GetTrackSegmentDataCount "
+         "GetTrackUnixTime GetWaypointSymbolCount toWaypointSymbolNo SelectDatumByName"},
+        {Variant(std::int32_t{1}), "DownloadTrack DownloadWaypoint DownloadRoute"},
+        {Variant(std::int32_t{-1}), "GetSelectedDatumNumber GetErrorCode"},
+        {Variant(std::int32_t{196613}), "GetVersion"},
+        {Variant(0.0),
+         "CalcDistance GetMapDatumDeltaA GetMapDatumDeltaF GetMapDatumDeltaX GetMapDatumDeltaY "
+         "GetMapDatumDeltaZ"},
+        {Variant(-1.0), "GetWaypointDst GetRouteWaypointDst"},
+        {Variant(std::int16_t{0}), "GetWaypointSmbl GetRouteWaypointSmbl GetRouteWaypointDspl"},
+        {Variant(std::int16_t{-1}), "GetWaypointDspl"},
+    };
+    std::map<std::string, Variant> expected;
+    for (const auto& [value, names] : groups) {
+        std::istringstream words(names);
+        for (std::string name; words >> name;)
+            EXPECT_TRUE(expected.emplace(name, value).second) << name;
+    }
+    ASSERT_EQ(expected.size(), 71u);
+
+    // Outputs: only ReadProductID writes (-1 to id); the transformations copy
+    // their inputs; everything else leaves them alone.
+    const std::map<std::string, std::vector<Variant>> args = {
+        {"ReadProductID", {std::int32_t{-1}, std::int32_t{777}}},
+        {"GetTrackPosition", {1, 1, 1, 7.5, 7.5, 7.5}},
+        {"TransformDatumWGS84IntoLocal", std::vector<Variant>(6, 35.25)},
+        {"TransformDatumLocalIntoWGS84", std::vector<Variant>(6, 35.25)},
+        {"GetSatelliteData",
+         {std::int16_t{1}, std::int16_t{77}, std::int16_t{77}, std::int16_t{77},
+          std::int16_t{77}}}};
+    for (const auto& [name, o] : Walk(false)) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(o.result, expected[name]);
+        if (args.contains(name)) {
+            EXPECT_EQ(o.args, args.at(name));
+        }
+    }
+    EXPECT_EQ(expected.size(), 71u);  // no name above was mistyped
+    // The properties work without a store.
+    const std::unique_ptr<CSorvaneCtrl> ctrl = controltest::MakeControl(false);
+    EXPECT_EQ(ctrl->GetBaudRate(), 9600);
+    EXPECT_EQ(ctrl->GetCommPort(), 1);
+}
+
+// ---- the members at their edges -------------------------------------------------
+
+using ::testing::ElementsAre;
+
+class ControlMembers : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetProductTable();
+        controltest::Fill(gps_);
+    }
+    void TearDown() override { ResetProductTable(); }
+
+    testsupport::ScopedEnv port_{"SORVANE_COM1", controltest::kMissingPort};
+    controltest::ObjectRef object_{controltest::MakeObject(true)};
+    TSorvane gps_{object_.object};
+};
+
+// An expression on the wrapper g and the value it must give, compared as
+// variants of the expression's type. Rows run in order on one control.
+struct Row {
+    const char* call;
+    std::function<std::pair<Variant, Variant>(TSorvane&)> run;
+};
+
+template <class T, class W>
+std::pair<Variant, Variant> GotAndWant(T got, W want) {
+    return {Variant(got), Variant(T(want))};
+}
+// clang-format off
+#define ROW(expr, want) Row{#expr, [](TSorvane& g) { return GotAndWant(expr, want); }}
+// clang-format on
+
+TEST_F(ControlMembers, FixedValuesAtTheEdgesAndWhatTheStoreHolds) {
+    // Positions go in and come out in the selected datum (one Molodensky step
+    // each way, so not to the last digit).
+    EXPECT_NEAR(gps_.GetWaypointLatitude(0), 35.0, 1e-5);
+    EXPECT_NEAR(gps_.GetWaypointLongitude(1), 139.1, 1e-5);
+    EXPECT_NEAR(gps_.GetRouteWaypointAltitude(1, 1), 4.0, 0.1);
+    const Row rows[] = {
+        // Index -1 and the count (2) of each waypoint query.
+        ROW(g.GetWaypointLatitude(-1), -9999.9), ROW(g.GetWaypointLatitude(2), -9999.9),
+        ROW(g.GetWaypointLongitude(-1), -9999.9), ROW(g.GetWaypointLongitude(2), -9999.9),
+        ROW(g.GetWaypointAltitude(-1), -9999.9), ROW(g.GetWaypointAltitude(2), -9999.9),
+        ROW(g.GetWaypointDst(-1), -1.0), ROW(g.GetWaypointDst(2), -1.0),
+        ROW(g.GetWaypointSmbl(-1), 0), ROW(g.GetWaypointSmbl(2), 0), ROW(g.GetWaypointDspl(-1), -1),
+        ROW(g.GetWaypointDspl(2), -1), ROW(g.GetWaypointID(-1), ""), ROW(g.GetWaypointID(2), ""),
+        ROW(g.GetWaypointComment(-1), ""), ROW(g.GetWaypointComment(2), ""),
+        ROW(g.GetWaypointID(1), "B"), ROW(g.GetWaypointComment(0), "first"),
+        ROW(g.GetWaypointSmbl(0), 18), ROW(g.GetWaypointDspl(0), 2), ROW(g.GetWaypointDst(0), 50.0),
+        // A bad route waypoint's display is 0, not -1.
+        ROW(g.GetRouteWaypointDspl(0, 2), 0), ROW(g.GetRouteWaypointDspl(-1, 0), 0),
+        ROW(g.GetRouteWaypointDspl(0, 0), 5), ROW(g.GetRouteWaypointDst(0, 2), -1.0),
+        ROW(g.GetRouteWaypointLatitude(0, 2), -9999.9), ROW(g.GetRouteWaypointCount(2), 0),
+        ROW(g.GetRouteName(1), "R1"), ROW(g.GetRouteWaypointID(1, 1), "Q"),
+        ROW(g.GetRouteWaypointComment(1, 1), "q"), ROW(g.GetRouteWaypointSmbl(0, 1), 7),
+        ROW(g.AddRouteWaypoint(2, "X", "", 35.0, 139.0, 0.0, 3, 5, 1.5), false),
+        ROW(g.GetTrackName(1), "T1"), ROW(g.GetTrackSegmentCount(0), 2),
+        ROW(g.GetTrackDataCount(0), 4), ROW(g.GetTrackSegmentDataCount(1, 1), 2),
+        // Time stamps come back exactly as given (receiver seconds).
+        ROW(g.GetTrackUnixTime(0, 1, 1), 123457), ROW(g.GetTrackUnixTime(0, 0, 2), 0),
+        ROW(g.AddTrackData(0, 2, 35.0, 139.0, 0.0, 0), false), ROW(g.GetVersion(), 196613),
+        // Datum selection falls back to Tokyo; names compare exactly.
+        ROW((g.SelectDatum(121), g.GetDatumName()), "WGS 84"),
+        ROW((g.SelectDatum(1000), g.GetDatumName()), "Tokyo"), ROW(g.GetSelectedDatumNumber(), 116),
+        ROW(g.SelectDatumByName("WGS 84"), 121), ROW(g.SelectDatumByName("wgs 84"), 116),
+        ROW(g.GetDatumName(), "Tokyo"), ROW(g.GetMapDatumDeltaA(), 739.845),
+        // Each delete empties its own collection only.
+        ROW((g.DeleteTrackAll(), g.GetTrackCount()), 0), ROW(g.GetWaypointCount(), 2),
+        ROW((g.DeleteWaypointAll(), g.GetWaypointCount()), 0), ROW(g.GetRouteCount(), 2),
+        ROW((g.DeleteRouteAll(), g.GetRouteCount()), 0),
+        // Product 119 has the long symbol table; 41 (record type 4101) none.
+        ROW(g.GetWaypointSymbolCount(), 126), ROW(g.SetProductID(41), true),
+        ROW(g.GetWaypointSymbolCount(), 0), ROW(g.toWaypointSymbolNo("dot"), -1),
+        ROW(g.toWaypointSymbolName(0), ""), ROW(g.GetWaypointSymbolName(0), ""),
+        // The NMEA receiver starts once, also when its port cannot be opened.
+        ROW(g.StartNMEAReceiving(), true), ROW(g.StartNMEAReceiving(), false),
+        ROW(g.GetNumSatellite(), 0),
+        ROW((g.StopNMEAReceiving(), g.StopNMEAReceiving(), g.StartNMEAReceiving()), true)};
+    for (const Row& row : rows) {
+        const auto [got, want] = row.run(gps_);
+        EXPECT_EQ(got, want) << row.call;
+    }
+}
+
+#undef ROW
+
+TEST_F(ControlMembers, OutputsAreWrittenOrLeftAlone) {
+    // A bad track point index gives true and zeros.
+    double p[3] = {1.0, 2.0, 3.0};
+    EXPECT_TRUE(gps_.GetTrackPosition(0, 0, 2, &p[0], &p[1], &p[2]));
+    EXPECT_THAT(p, ElementsAre(0.0, 0.0, 0.0));
+    p[0] = p[1] = p[2] = 9.0;
+    EXPECT_TRUE(gps_.GetTrackPosition(-1, 0, 0, &p[0], &p[1], &p[2]));
+    EXPECT_THAT(p, ElementsAre(0.0, 0.0, 0.0));
+    EXPECT_TRUE(gps_.GetTrackPosition(0, 1, 1, &p[0], &p[1], &p[2]));
+    EXPECT_NEAR(p[0], 35.01, 1e-5);
+    EXPECT_NEAR(p[1], 139.01, 1e-5);
+    EXPECT_NEAR(p[2], 13.0, 0.1);
+    // Identification on an unconnected port writes -1 to id and leaves ver.
+    std::int32_t id = 55, ver = 4242;
+    EXPECT_EQ(gps_.ReadProductID(&id, &ver), "");
+    EXPECT_EQ(std::pair(id, ver), std::pair(-1, 4242));
+    EXPECT_NE(gps_.GetErrorCode(), 0);  // the failed open left its code
+    // Each transformation goes its own way; Tokyo lies south of WGS 84 here.
+    ASSERT_TRUE(gps_.TransformDatumWGS84IntoLocal(35.0, 139.0, 0.0, &p[0], &p[1], &p[2]));
+    EXPECT_LT(p[0], 35.0 - 1e-3);
+    ASSERT_TRUE(gps_.TransformDatumLocalIntoWGS84(p[0], p[1], p[2], &p[0], &p[1], &p[2]));
+    EXPECT_NEAR(p[0], 35.0, 1e-5);
+    EXPECT_NEAR(p[1], 139.0, 1e-5);
+    EXPECT_GT(gps_.CalcDistance(35.0, 139.0, 35.0, 140.0), 90000.0);
+}
+
+TEST_F(ControlMembers, StringsCrossAsUtf8AndAreStoredAsCodePage932) {
+    // "東京" is 0x93 0x8C 0x8B 0x9E in code page 932.
+    ASSERT_TRUE(gps_.AddTrack("東京"));
+    EXPECT_EQ(object_.ctrl().Store()->GetTrackName(2), "\x93\x8c\x8b\x9e");
+    EXPECT_EQ(gps_.GetTrackName(2), "東京");
+    ASSERT_TRUE(gps_.AddWaypoint("ﾄｳｷｮｳ", "駅", 35.0, 139.0, 0.0, 0, 0, 0.0));
+    EXPECT_EQ(gps_.GetWaypointID(2), "ﾄｳｷｮｳ");
+    EXPECT_EQ(gps_.GetWaypointComment(2), "駅");
+}
+
+TEST_F(ControlMembers, LineSettingsAreReadAfreshFromTheProperties) {
+    CSorvaneCtrl& c = object_.ctrl();
+    c.SetCommPort(0x0103);
+    c.SetBaudRate(4800);
+    c.SetParity(2);
+    c.SetDataLength(7);
+    c.SetStopBit(2);
+    const PortSettings s = c.LineSettings();
+    // The port is the low byte.
+    EXPECT_EQ(std::tuple(s.port, s.baudRate, s.parity, s.dataBits, s.stopBits),
+              std::tuple(3, 4800u, 2, 7, 2));
+}
+
+// ---- Invoke itself ---------------------------------------------------------------
+
+TEST(InvokeRules, CountsCoercionsRefusalsAndProperties) {
+    const std::unique_ptr<CSorvaneCtrl> ctrl = controltest::MakeControl(true);
+    int n = 0;
+    const auto call = [&](std::int32_t dispid, std::uint16_t flags, std::vector<Variant> args,
+                          HResult hr, std::optional<Variant> want = std::nullopt,
+                          std::optional<std::uint32_t> wantArgErr = std::nullopt) {
+        SCOPED_TRACE(testing::Message() << "call " << ++n << ", DISPID " << dispid);
+        Variant result;
+        std::uint32_t argErr = 99;
+        EXPECT_EQ(ctrl->Invoke(dispid, flags, args, &result, &argErr), hr);
+        if (want) {
+            EXPECT_EQ(result, *want);
+        }
+        if (wantArgErr) {
+            EXPECT_EQ(argErr, *wantArgErr);
+        }
+    };
+    constexpr std::uint16_t M = kDispatchMethod, Get = kDispatchPropertyGet,
+                            Put = kDispatchPropertyPut;
+    const Variant zero(std::int16_t{0}), tokyo(std::int32_t{116}), version(std::int32_t{196613});
+    // Reading changes nothing; a method without arguments reads as a property.
+    call(1, Get, {}, kOk, Variant(std::int32_t{9600}));
+    call(2, Get, {}, kOk, Variant(std::int16_t{1}));
+    call(5, M, {}, kOk, zero);
+    call(7, M, {}, kOk, version);
+    call(7, Get, {}, kOk, version);
+    EXPECT_FALSE(ctrl->IsModified());
+    call(0, M, {}, kMemberNotFound);
+    call(77, M, {}, kMemberNotFound);
+    call(11, M, {}, kBadParamCount);
+    call(7, M, {Variant(1)}, kBadParamCount);
+    call(7, Put, {Variant(1)}, kMemberNotFound);
+    // A short, a double or a boolean (-1, outside the table) for a long.
+    call(35, M, {Variant(std::int16_t{121})}, kOk);
+    call(36, M, {}, kOk, Variant("WGS 84"));
+    call(35, M, {Variant(116.4)}, kOk);
+    call(64, M, {}, kOk, tokyo);
+    call(35, M, {Variant(121)}, kOk);
+    call(35, M, {Variant(true)}, kOk);
+    call(64, M, {}, kOk, tokyo);
+    call(41, M, {Variant(70000)}, kOverflow, std::nullopt, 0u);
+    // Strings only where strings are expected, and the other way round; the
+    // index of the bad argument comes back.
+    call(30, M, {Variant(5)}, kTypeMismatch, std::nullopt, 0u);
+    call(11, M, {Variant("0")}, kTypeMismatch, std::nullopt, 0u);
+    call(32, M, {"N", "C", "x", 139.0, 0.0, zero, zero, 0.0}, kTypeMismatch, std::nullopt, 2u);
+    call(10, M, {}, kOk, Variant(std::int32_t{0}));
+    // Outputs must be references of their own type.
+    double d = 0;
+    std::int32_t l = 0;
+    call(18, M, {&d, &l}, kTypeMismatch, std::nullopt, 0u);
+    call(22, M, {0, 0, 0, &d, &d, static_cast<double*>(nullptr)}, kTypeMismatch, std::nullopt, 5u);
+    // Boolean results are automation booleans.
+    call(30, M, {"T"}, kOk, Variant(true));
+    call(25, M, {5}, kOk, Variant(false));
+    // Properties: one value to put, none to get, and it must fit.
+    call(1, Put, {4800}, kOk);
+    call(1, Get, {}, kOk, Variant(std::int32_t{4800}));
+    call(2, Put, {}, kBadParamCount);
+    call(2, Put, {100000}, kOverflow);
+    call(2, Put, {"3"}, kTypeMismatch);
+    call(2, Get, {1}, kBadParamCount);
+    call(2, 0, {}, kMemberNotFound);
+    EXPECT_TRUE(ctrl->IsModified());
+}
+
+}  // namespace
+}  // namespace sorvane
