@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 using namespace sorvane;
 
@@ -12,26 +13,12 @@ constexpr DatumShift kTokyo{739.845, 1.0037483e-5, -128.0, 481.0, 664.0};
 
 }  // namespace
 
-TEST(Molodensky, ParameterFormMatchesStructForm) {
+TEST(Molodensky, RoundTripStaysCloseAcrossTheGlobe) {
     const auto a = MolodenskyShift(GeoPosition{35.0, 139.0, 0.0}, kTokyo);
     const auto b = MolodenskyShift(35.0, 139.0, 0.0, 739.845, 1.0037483e-5, -128.0, 481.0, 664.0);
     ASSERT_TRUE(a && b);
-    EXPECT_EQ(a->latitude, b->latitude);
-    EXPECT_EQ(a->longitude, b->longitude);
-    EXPECT_EQ(a->height, b->height);
-    EXPECT_NEAR(a->latitude, 34.99667, 5e-6);
-}
-
-TEST(Molodensky, ReversedNegatesEveryParameter) {
-    const DatumShift r = Reversed(kTokyo);
-    EXPECT_EQ(r.dA, -739.845);
-    EXPECT_EQ(r.dF, -1.0037483e-5);
-    EXPECT_EQ(r.dX, 128.0);
-    EXPECT_EQ(r.dY, -481.0);
-    EXPECT_EQ(r.dZ, -664.0);
-}
-
-TEST(Molodensky, RoundTripStaysCloseAcrossTheGlobe) {
+    EXPECT_EQ(std::tuple(a->latitude, a->longitude, a->height),
+              std::tuple(b->latitude, b->longitude, b->height));
     for (double lat = -80.0; lat <= 80.0; lat += 20.0) {
         for (double lon = -170.0; lon <= 170.0; lon += 40.0) {
             const auto local = MolodenskyShift(GeoPosition{lat, lon, 100.0}, kTokyo);
@@ -48,37 +35,27 @@ TEST(Molodensky, RoundTripStaysCloseAcrossTheGlobe) {
     }
 }
 
-TEST(Molodensky, HeightCancellingTheRadiusFails) {
+TEST(Molodensky, PoleStaysFiniteAndAHeightCancellingTheRadiusFails) {
+    const auto p = MolodenskyShift(GeoPosition{90.0, 0.0, 0.0}, kTokyo);
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(std::isfinite(p->latitude) && std::isfinite(p->longitude));
     // At the equator the prime vertical radius is exactly a.
     EXPECT_FALSE(MolodenskyShift(GeoPosition{0.0, 10.0, -6378137.0}, kTokyo));
     EXPECT_FALSE(MolodenskyShift(GeoPosition{0.0, 10.0, 0.0}, DatumShift{HUGE_VAL, 0, 0, 0, 0}));
     EXPECT_TRUE(MolodenskyShift(GeoPosition{0.0, 10.0, -6000000.0}, kTokyo));
 }
 
-TEST(Molodensky, PoleStaysFinite) {
-    const auto p = MolodenskyShift(GeoPosition{90.0, 0.0, 0.0}, kTokyo);
-    ASSERT_TRUE(p);
-    EXPECT_TRUE(std::isfinite(p->latitude));
-    EXPECT_TRUE(std::isfinite(p->longitude));
-}
-
 TEST(SphericalDistance, AntipodalPointsAreHalfTheCircumference) {
-    // Rounding takes the cosine of these to -1.0000000000000002; clamping keeps
-    // the answer instead of failing.
+    // Rounding takes the cosine of the first pair to -1.0000000000000002;
+    // clamping keeps the answer instead of failing.
     const double r = 6378137.0;
-    const auto d = SphericalDistance(-89.1, 0.0, 89.1, 180.0, r);
-    ASSERT_TRUE(d);
-    EXPECT_NEAR(*d, M_PI * r, 1.0);
-    const auto e = SphericalDistance(0.0, 0.0, 0.0, 180.0, r);
-    ASSERT_TRUE(e);
-    EXPECT_NEAR(*e, M_PI * r, 1.0);
+    EXPECT_NEAR(SphericalDistance(-89.1, 0.0, 89.1, 180.0, r).value_or(0.0), M_PI * r, 1.0);
+    EXPECT_NEAR(SphericalDistance(0.0, 0.0, 0.0, 180.0, r).value_or(0.0), M_PI * r, 1.0);
 }
 
 TEST(SphericalDistance, QuarterMeridianAndSymmetry) {
     const double r = 6377397.155;
-    const auto q = SphericalDistance(0.0, 139.0, 90.0, 139.0, r);
-    ASSERT_TRUE(q);
-    EXPECT_NEAR(*q, M_PI / 2 * r, 1.0);
+    EXPECT_NEAR(SphericalDistance(0.0, 139.0, 90.0, 139.0, r).value_or(0.0), M_PI / 2 * r, 1.0);
     const auto ab = SphericalDistance(35.0, 139.0, 43.0, 141.3, r);
     const auto ba = SphericalDistance(43.0, 141.3, 35.0, 139.0, r);
     ASSERT_TRUE(ab && ba);
