@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -11,102 +10,59 @@
 namespace tobrel {
 namespace {
 
-std::vector<std::string> AllTokens(ifstring& t) {
-    std::vector<std::string> out;
-    while (const char* token = t.NextToken(false))
-        out.emplace_back(token);
-    return out;
-}
-
-TEST(Ifstring, EmptyTokensBetweenDelimiters) {
-    ifstring t("a,,b", ",");
-    EXPECT_EQ(t.TokenCount(), 3);
-    EXPECT_EQ(AllTokens(t), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_EQ(t.NextToken(false), nullptr);
-}
-
-TEST(Ifstring, TrailingDelimiterGivesNoEmptyToken) {
-    ifstring t("1.0,2.0,", ",");
-    EXPECT_EQ(t.TokenCount(), 3);
-    EXPECT_EQ(AllTokens(t), (std::vector<std::string>{"1.0", "2.0"}));
-}
-
-TEST(Ifstring, EmptyAndNullTexts) {
-    ifstring t("", ",");
-    EXPECT_EQ(t.TokenCount(), 1);
-    EXPECT_EQ(t.NextToken(false), nullptr);
+TEST(Ifstring, Tokens) {
+    // No empty token follows a delimiter at the end. 0x95 0x5C is one character
+    // though its second byte equals the delimiter; a lead byte at the very end, or
+    // before a byte that is no trail byte, is a byte of its own.
+    const struct {
+        std::string text, delimiters;
+        int count;
+        std::vector<std::string> tokens;
+    } rows[] = {{"a,,b", ",", 3, {"a", "", "b"}},
+                {"1.0,2.0,", ",", 3, {"1.0", "2.0"}},
+                {"", ",", 1, {}},
+                {"name", "/", 1, {"name"}},
+                {"TRACK-0/12;x", "/;", 3, {"TRACK-0", "12", "x"}},
+                {"A\x95\\B\\C", "\\", 2, {"A\x95\\B", "C"}},
+                {"ab\x95", "\x95", 2, {"ab"}},
+                {"\x95,x", ",", 2, {"\x95", "x"}}};
+    for (const auto& row : rows) {
+        ifstring t(row.text.c_str(), row.delimiters.c_str());
+        EXPECT_EQ(t.TokenCount(), row.count) << row.text;
+        std::vector<std::string> tokens;
+        while (const char* token = t.NextToken(false))
+            tokens.emplace_back(token);
+        EXPECT_EQ(tokens, row.tokens) << row.text;
+        EXPECT_EQ(t.NextToken(false), nullptr) << row.text;
+    }
     ifstring n(static_cast<const char*>(nullptr), nullptr);
     EXPECT_EQ(n.TokenCount(), 1);
     EXPECT_EQ(n.NextToken(false), nullptr);
+    ifstring keep("a,b", ",");
+    EXPECT_STREQ(keep.NextToken(true), "a,");
+    EXPECT_STREQ(keep.NextToken(true), "b");  // the end of the text is no delimiter
+    EXPECT_EQ(keep.NextToken(true), nullptr);
 }
 
-TEST(Ifstring, WithoutDelimitersTheWholeText) {
-    ifstring t("name", "/");
-    EXPECT_EQ(t.TokenCount(), 1);
-    EXPECT_EQ(AllTokens(t), (std::vector<std::string>{"name"}));
-}
-
-TEST(Ifstring, AnyOfSeveralDelimiters) {
-    ifstring t("TRACK-0/12;x", "/;");
-    EXPECT_EQ(t.TokenCount(), 3);
-    EXPECT_EQ(AllTokens(t), (std::vector<std::string>{"TRACK-0", "12", "x"}));
-}
-
-TEST(Ifstring, DoubleByteTrailEqualToADelimiterIsNotSplit) {
-    // 0x95 0x5C is one character; its second byte equals the delimiter "\".
-    const std::string text =
-        "A\x95\x5c"
-        "B\\C";
-    ifstring t(text.c_str(), "\\");
-    EXPECT_EQ(t.TokenCount(), 2);
-    EXPECT_EQ(AllTokens(t), (std::vector<std::string>{"A\x95\x5c"
-                                                      "B",
-                                                      "C"}));
-    // A lead byte at the very end is a byte of its own.
-    ifstring u("ab\x95", "\x95");
-    EXPECT_EQ(u.TokenCount(), 2);
-    EXPECT_EQ(AllTokens(u), (std::vector<std::string>{"ab"}));
-    // A lead byte followed by something that is no trail byte does not swallow it.
-    ifstring v("\x95,x", ",");
-    EXPECT_EQ(v.TokenCount(), 2);
-    EXPECT_EQ(AllTokens(v), (std::vector<std::string>{"\x95", "x"}));
-}
-
-TEST(Ifstring, IncludeDelimiterKeepsIt) {
-    ifstring t("a,b", ",");
-    EXPECT_STREQ(t.NextToken(true), "a,");
-    EXPECT_STREQ(t.NextToken(true), "b");  // the end of the text is no delimiter
-    EXPECT_EQ(t.NextToken(true), nullptr);
-}
-
-TEST(ParseAngle, DecimalDegrees) {
-    EXPECT_EQ(ParseAngle(" 35.123456"), 35.123456);
-    EXPECT_EQ(ParseAngle("35.5"), 35.5);
-    EXPECT_EQ(ParseAngle("-139.25"), -139.25);
-    EXPECT_EQ(ParseAngle("N35"), 35.0);
-    EXPECT_EQ(ParseAngle(">\r35.500000"), 35.5);
-    EXPECT_EQ(ParseAngle(".5"), 0.5);
-}
-
-TEST(ParseAngle, NothingToRead) {
+TEST(ParseAngle, DecimalAndSexagesimalTexts) {
+    // Dots never separate fields; text after the seconds is ignored.
+    const double dms = 35.0 + 30.0 / 60.0 + 15.0 / 3600.0;
+    const std::pair<const char*, double> exact[] = {
+        {" 35.123456", 35.123456}, {"35.5", 35.5}, {"-139.25", -139.25}, {"N35", 35.0},
+        {">\r35.500000", 35.5},    {".5", 0.5},    {"35.30.15", 35.3}};
+    for (const auto& [text, degrees] : exact)
+        EXPECT_EQ(ParseAngle(text), degrees) << text;
+    for (const char* text : {"", "abc", "-", ".", "   \r"})
+        EXPECT_EQ(ParseAngle(text), 0.0) << text;
+    const std::pair<const char*, double> sexagesimal[] = {
+        {"35:30:15", dms}, {"35 30 15", dms}, {"35d30m15s", dms},  {"-35:30:15", -dms},
+        {"35:30", 35.5},   {"35:", 35.0},     {"35:30:15:99", dms}};
+    for (const auto& [text, degrees] : sexagesimal)
+        EXPECT_NEAR(ParseAngle(text), degrees, 1e-12) << text;
     EXPECT_EQ(ParseAngle(static_cast<const char*>(nullptr)), 0.0);
-    EXPECT_EQ(ParseAngle(""), 0.0);
-    EXPECT_EQ(ParseAngle("abc"), 0.0);
-    EXPECT_EQ(ParseAngle("-"), 0.0);
-    EXPECT_EQ(ParseAngle("."), 0.0);
-    EXPECT_EQ(ParseAngle("   \r"), 0.0);
-}
-
-TEST(ParseAngle, DegreesMinutesSeconds) {
-    const double expected = 35.0 + 30.0 / 60.0 + 15.0 / 3600.0;
-    EXPECT_NEAR(ParseAngle("35:30:15"), expected, 1e-12);
-    EXPECT_NEAR(ParseAngle("35 30 15"), expected, 1e-12);
-    EXPECT_NEAR(ParseAngle("35d30m15s"), expected, 1e-12);
-    EXPECT_NEAR(ParseAngle("-35:30:15"), -expected, 1e-12);
-    EXPECT_NEAR(ParseAngle("35:30"), 35.5, 1e-12);
-    EXPECT_NEAR(ParseAngle("35:30:15:99"), expected, 1e-12);  // the rest is ignored
-    EXPECT_EQ(ParseAngle("35.30.15"), 35.3);                  // dots never separate
-    EXPECT_NEAR(ParseAngle("35:"), 35.0, 1e-12);
+    EXPECT_EQ(ParseAngle(std::string_view("12.5\09", 6)), 12.5);  // ends at NUL
+    EXPECT_EQ(ParseAngle(std::string_view("12.5", 2)), 12.0);
+    EXPECT_EQ(AngleUnit("35 30").GetDegree(), 35.5);
 }
 
 TEST(ParseAngle, IgnoresTheLocaleDecimalSeparator) {
@@ -124,16 +80,6 @@ TEST(ParseAngle, IgnoresTheLocaleDecimalSeparator) {
     std::setlocale(LC_NUMERIC, saved.c_str());
     if (!switched)
         GTEST_SKIP() << "no locale with a decimal comma installed";
-}
-
-TEST(ParseAngle, ViewEndsAtNul) {
-    EXPECT_EQ(ParseAngle(std::string_view("12.5\0"
-                                          "99",
-                                          7)),
-              12.5);
-    EXPECT_EQ(ParseAngle(std::string_view("12.5", 2)), 12.0);
-    AngleUnit a("35 30");
-    EXPECT_EQ(a.GetDegree(), 35.5);
 }
 
 }  // namespace
