@@ -9,7 +9,6 @@ import subprocess
 import sys
 import tempfile
 
-VT_I2, VT_I4, VT_R8, VT_BSTR, VT_BOOL = 2, 3, 5, 8, 11
 Callback = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_void_p, ctypes.c_int32)
 
 
@@ -20,30 +19,28 @@ class Variant(ctypes.Structure):
     _fields_ = [("vt", ctypes.c_uint16), ("reserved", ctypes.c_uint16 * 3), ("u", Value)]
 
 
+def check(got, want):
+    if got != want:
+        raise AssertionError("got %r, want %r" % (got, want))
+
+
 def main(library, gpssim):
     lib = ctypes.CDLL(library)
     lib.sorvane_create.restype = ctypes.c_void_p
     lib.sorvane_connect.argtypes = [ctypes.c_void_p, Callback, ctypes.c_void_p, ctypes.c_void_p]
     control = ctypes.c_void_p(lib.sorvane_create())
 
-    def call(name, *longs):
+    def call(name, *longs):  # long arguments; results short, boolean, long, double or string
         args = (Variant * max(len(longs), 1))()
         for arg, value in zip(args, longs):
-            arg.vt, arg.u.lVal = VT_I4, value
-        result = Variant()
-        hr = lib.sorvane_invoke(control, lib.sorvane_get_dispid(name.encode()), 1, args,
-                                len(longs), ctypes.byref(result))
-        if hr != 0:
-            raise RuntimeError("%s failed: %d" % (name, hr))
-        value = {VT_BSTR: lambda: result.u.bstrVal.decode(), VT_I4: lambda: result.u.lVal,
-                 VT_I2: lambda: result.u.iVal, VT_BOOL: lambda: result.u.iVal,
-                 VT_R8: lambda: result.u.dblVal}[result.vt]()
-        lib.sorvane_variant_clear(ctypes.byref(result))
+            arg.vt, arg.u.lVal = 3, value
+        r = Variant()
+        check(lib.sorvane_invoke(control, lib.sorvane_get_dispid(name.encode()), 1, args,
+                                 len(longs), ctypes.byref(r)), 0)
+        value = r.u.bstrVal.decode() if r.vt == 8 else {2: r.u.iVal, 11: r.u.iVal, 3: r.u.lVal,
+                                                         5: r.u.dblVal}[r.vt]
+        lib.sorvane_variant_clear(ctypes.byref(r))
         return value
-
-    def check(got, want):
-        if got != want:
-            raise AssertionError("got %r, want %r" % (got, want))
 
     events = []
     def on_event(user, dispid, args, count):
@@ -57,8 +54,7 @@ def main(library, gpssim):
         data = os.path.join(folder, "receiver.txt")
         with open(data, "w", encoding="ascii") as out:
             out.writelines("waypoint WP%02d 35.%02d 139.70\n" % (i, 60 + i) for i in range(12))
-        sim = subprocess.Popen([gpssim, "--data", data], stdout=subprocess.PIPE,
-                               stdin=subprocess.DEVNULL)
+        sim = subprocess.Popen([gpssim, "--data", data], stdout=subprocess.PIPE)
         try:
             os.environ["SORVANE_COM1"] = sim.stdout.readline().decode().strip()
             check(call("SetProductID", 130), -1)
@@ -67,13 +63,11 @@ def main(library, gpssim):
                   ["WP%02d" % i for i in range(12)] + [""])
             # Positions come in the Tokyo datum, a little south of WGS 84 here.
             check(round(call("GetWaypointLatitude", 0) - (35.60 - 0.0032), 3), 0.0)
-            check(events, [(1, [(VT_I4, 10), (VT_I4, 12)])])
+            check(events, [(1, [(3, 10), (3, 12)])])  # two longs
         finally:
-            sim.stdout.close()
             sim.terminate()
-            sim.wait(timeout=10)
+            sim.communicate(timeout=10)
     lib.sorvane_destroy(control)
-    print("ok")
 
 
 if __name__ == "__main__":

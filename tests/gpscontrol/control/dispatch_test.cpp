@@ -16,8 +16,8 @@
 #include "control/dispatch_members.h"
 #include "control/sorvane.h"
 #include "control/tsorvane.h"
+#include "control/type_library.h"
 #include "control_fixture.h"
-#include "link/product_table.h"
 #include "store/kel_data.h"
 #include "support/sim_fixture.h"
 
@@ -103,7 +103,9 @@ std::map<std::string, Outcome> Walk(bool withStore) {
     return outcomes;
 }
 
-TEST(DispatchWalk, EveryDispidResolvesByNameAndBack) {
+TEST(DispatchWalk, EveryDispidResolvesByNameAndBackAndStandsInTheTypeLibrary) {
+    const std::string text = sorvane_type_library();
+    EXPECT_EQ(text, TypeLibraryText());
     for (int i = 0; i < kDispatchMemberCount; ++i) {
         const MemberInfo& m = kDispatchMembers[i];
         SCOPED_TRACE(m.name);
@@ -112,7 +114,15 @@ TEST(DispatchWalk, EveryDispidResolvesByNameAndBack) {
         EXPECT_EQ(DispidOfName(m.name), m.dispid);
         EXPECT_EQ(sorvane_get_dispid(m.name), m.dispid);
         EXPECT_STREQ(sorvane_get_name(m.dispid), m.name);
+        const std::size_t at = text.find("[id(" + std::to_string(m.dispid) + ")] ");
+        EXPECT_NE(text.find(std::string(" ") + m.name + (i < 5 ? ";" : "("), at),
+                  std::string::npos);
     }
+    for (const char* expected : {"library SORVANELib", "uuid(CA49C26E-8FB3-4E1B-8102-A979127F5173)",
+                                 "version(3.5)", "FILEVERSION 3,5,0,1",
+                                 "void NMEAReceived(short valid, double lat, double lon, double "
+                                 "alt, long t, double vel, short dir);"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected;
     ASSERT_EQ(kEventCount, 2);
     for (const MemberInfo& e : EventMembers()) {
         EXPECT_EQ(sorvane_get_event_dispid(e.name), e.dispid);
@@ -206,11 +216,7 @@ using ::testing::ElementsAre;
 
 class ControlMembers : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ResetProductTable();
-        controltest::Fill(gps_);
-    }
-    void TearDown() override { ResetProductTable(); }
+    void SetUp() override { controltest::Fill(gps_); }
 
     testsupport::ScopedEnv port_{"SORVANE_COM1", controltest::kMissingPort};
     controltest::ObjectRef object_{controltest::MakeObject(true)};
@@ -266,8 +272,15 @@ TEST_F(ControlMembers, FixedValuesAtTheEdgesAndWhatTheStoreHolds) {
         ROW((g.SelectDatum(1000), g.GetDatumName()), "Tokyo"), ROW(g.GetSelectedDatumNumber(), 116),
         ROW(g.SelectDatumByName("WGS 84"), 121), ROW(g.SelectDatumByName("wgs 84"), 116),
         ROW(g.GetDatumName(), "Tokyo"), ROW(g.GetMapDatumDeltaA(), 739.845),
+        // Strings cross as UTF-8 and are stored as code page 932.
+        ROW((g.AddTrack("東京"), ControlOf(g.Object())->Store()->GetTrackName(2)),
+            "\x93\x8c\x8b\x9e"),
+        ROW(g.GetTrackName(2), "東京"),
+        ROW((g.AddWaypoint("ﾄｳｷｮｳ", "駅", 35.0, 139.0, 0.0, 0, 0, 0.0), g.GetWaypointID(2)),
+            "ﾄｳｷｮｳ"),
+        ROW(g.GetWaypointComment(2), "駅"),
         // Each delete empties its own collection only.
-        ROW((g.DeleteTrackAll(), g.GetTrackCount()), 0), ROW(g.GetWaypointCount(), 2),
+        ROW((g.DeleteTrackAll(), g.GetTrackCount()), 0), ROW(g.GetWaypointCount(), 3),
         ROW((g.DeleteWaypointAll(), g.GetWaypointCount()), 0), ROW(g.GetRouteCount(), 2),
         ROW((g.DeleteRouteAll(), g.GetRouteCount()), 0),
         // Product 119 has the long symbol table; 41 (record type 4101) none.
@@ -312,31 +325,6 @@ TEST_F(ControlMembers, OutputsAreWrittenOrLeftAlone) {
     EXPECT_GT(gps_.CalcDistance(35.0, 139.0, 35.0, 140.0), 90000.0);
 }
 
-TEST_F(ControlMembers, StringsCrossAsUtf8AndAreStoredAsCodePage932) {
-    // "東京" is 0x93 0x8C 0x8B 0x9E in code page 932.
-    ASSERT_TRUE(gps_.AddTrack("東京"));
-    EXPECT_EQ(object_.ctrl().Store()->GetTrackName(2), "\x93\x8c\x8b\x9e");
-    EXPECT_EQ(gps_.GetTrackName(2), "東京");
-    ASSERT_TRUE(gps_.AddWaypoint("ﾄｳｷｮｳ", "駅", 35.0, 139.0, 0.0, 0, 0, 0.0));
-    EXPECT_EQ(gps_.GetWaypointID(2), "ﾄｳｷｮｳ");
-    EXPECT_EQ(gps_.GetWaypointComment(2), "駅");
-}
-
-TEST_F(ControlMembers, LineSettingsAreReadAfreshFromTheProperties) {
-    CSorvaneCtrl& c = object_.ctrl();
-    c.SetCommPort(0x0103);
-    c.SetBaudRate(4800);
-    c.SetParity(2);
-    c.SetDataLength(7);
-    c.SetStopBit(2);
-    const PortSettings s = c.LineSettings();
-    // The port is the low byte.
-    EXPECT_EQ(std::tuple(s.port, s.baudRate, s.parity, s.dataBits, s.stopBits),
-              std::tuple(3, 4800u, 2, 7, 2));
-}
-
-// ---- Invoke itself ---------------------------------------------------------------
-
 TEST(InvokeRules, CountsCoercionsRefusalsAndProperties) {
     const std::unique_ptr<CSorvaneCtrl> ctrl = controltest::MakeControl(true);
     int n = 0;
@@ -347,12 +335,8 @@ TEST(InvokeRules, CountsCoercionsRefusalsAndProperties) {
         Variant result;
         std::uint32_t argErr = 99;
         EXPECT_EQ(ctrl->Invoke(dispid, flags, args, &result, &argErr), hr);
-        if (want) {
-            EXPECT_EQ(result, *want);
-        }
-        if (wantArgErr) {
-            EXPECT_EQ(argErr, *wantArgErr);
-        }
+        EXPECT_EQ(result, want.value_or(result));
+        EXPECT_EQ(argErr, wantArgErr.value_or(argErr));
     };
     constexpr std::uint16_t M = kDispatchMethod, Get = kDispatchPropertyGet,
                             Put = kDispatchPropertyPut;
@@ -401,6 +385,14 @@ TEST(InvokeRules, CountsCoercionsRefusalsAndProperties) {
     call(2, Get, {1}, kBadParamCount);
     call(2, 0, {}, kMemberNotFound);
     EXPECT_TRUE(ctrl->IsModified());
+    // A transfer opens the port with the properties as they are now; the port
+    // is the low byte.
+    for (const auto& [dispid, value] :
+         std::vector<std::pair<int, int>>{{2, 0x0103}, {3, 2}, {4, 7}, {5, 2}})
+        call(dispid, Put, {std::int16_t(value)}, kOk);
+    const PortSettings s = ctrl->LineSettings();
+    EXPECT_EQ(std::tuple(s.port, s.baudRate, s.parity, s.dataBits, s.stopBits),
+              std::tuple(3, 4800u, 2, 7, 2));
 }
 
 }  // namespace
