@@ -1,4 +1,5 @@
-// The simulator on a real pseudo-terminal, driven by the control's own link code.
+// The simulator on a real pseudo-terminal, driven by the control's own link
+// code, and the gpssim program serving a data file and recording uploads.
 
 #include "simulator.h"
 
@@ -7,11 +8,15 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 
-#include "link/device_records.h"
 #include "link/packet.h"
 #include "link/serial_port.h"
+#include "link/transfers.h"
+#include "store/kel_data.h"
 #include "support/sim_fixture.h"
 
 namespace {
@@ -19,95 +24,51 @@ namespace {
 using testsupport::kShortByteTimeoutMs;
 using testsupport::RunningSimulator;
 using testsupport::SpawnedSimulator;
+using Bytes = std::vector<std::uint8_t>;
 
-std::vector<std::uint8_t> Exchange(sorvane::SerialPort& port, std::uint8_t id,
-                                   std::vector<std::uint8_t> data) {
-    std::vector<std::uint8_t> p = sorvane::BuildPacket(id, data);
+// Sends a packet and returns what comes back (empty when nothing did).
+Bytes Exchange(sorvane::SerialPort& port, std::uint8_t id, const Bytes& data) {
+    Bytes p = sorvane::BuildPacket(id, data);
     sorvane::SendPacket(port, p.data(), p.size());
     std::uint8_t buf[sorvane::kPacketSlotSize];
-    const int n = sorvane::ReceivePacket(port, buf);
-    return {buf, buf + n};
+    return {buf, buf + sorvane::ReceivePacket(port, buf)};
 }
 
-TEST(Simulator, AcknowledgesAndRecordsWhatItDoesNotKnow) {
-    RunningSimulator sim;
+// Runs the program with arguments; its exit status and everything it printed.
+std::pair<int, std::string> RunProgram(const std::string& arguments) {
+    FILE* p = ::popen((std::string(GPSSIM_PROGRAM) + " " + arguments + " 2>&1").c_str(), "r");
+    std::string text;
+    char buf[512];
+    while (p && std::fgets(buf, sizeof buf, p))
+        text += buf;
+    return {p ? WEXITSTATUS(::pclose(p)) : -1, text};
+}
+
+TEST(Simulator, AcknowledgesAndRecordsWhatItDoesNotKnowNaksBadFramesAndThrottles) {
+    RunningSimulator sim("--baud 115200");
     ASSERT_TRUE(sim.ok());
     sorvane::SerialPort port(kShortByteTimeoutMs);
     ASSERT_TRUE(port.Open(sim.port(5)));
-    const auto ack = Exchange(port, 0x42, {0x10, 0x10, 0x03});
-    EXPECT_EQ(ack, (std::vector<std::uint8_t>{0x10, 0x06, 0x02, 0x42, 0x00, 0xB6, 0x10, 0x03}));
+    EXPECT_EQ(Exchange(port, 0x42, {0x10, 0x10, 0x03}),
+              (Bytes{0x10, 0x06, 0x02, 0x42, 0x00, 0xB6, 0x10, 0x03}));
     // A records packet, as an upload starts: acknowledged as well.
-    const auto records = sorvane::BuildRecordsPacket(3);
-    std::vector<std::uint8_t> r(records.begin(), records.end());
-    sorvane::SendPacket(port, r.data(), r.size());
-    std::uint8_t buf[sorvane::kPacketSlotSize];
-    ASSERT_EQ(sorvane::ReceivePacket(port, buf), 8);
-    EXPECT_EQ(buf[3], 27);
-
+    EXPECT_EQ(Exchange(port, 27, {3, 0}), sorvane::BuildPacket(6, Bytes{27, 0}));
     ASSERT_TRUE(sim.sim().WaitForReceived(2, std::chrono::seconds(10)));
-    const auto got = sim.sim().Received();
-    EXPECT_EQ(got[0], (gpssim::Packet{0x42, {0x10, 0x10, 0x03}}));
-    EXPECT_EQ(got[1], (gpssim::Packet{27, {3, 0}}));
-    const gpssim::SimulatorStats stats = sim.sim().Stats();
-    EXPECT_EQ(stats.packetsReceived, 2);
-    EXPECT_EQ(stats.packetsSent, 2);
-    EXPECT_EQ(stats.bytesWritten, 16u);
-}
-
-TEST(Simulator, BadFrameFromTheHostIsNaked) {
-    RunningSimulator sim;
-    ASSERT_TRUE(sim.ok());
-    sorvane::SerialPort port(kShortByteTimeoutMs);
-    ASSERT_TRUE(port.Open(sim.port(5)));
-    std::vector<std::uint8_t> wire = {0x10, 0x23, 0x02, 0x01, 0x02, 0x00, 0x10, 0x03};
-    port.Write(wire.data(), wire.size());
+    EXPECT_EQ(sim.sim().Received(),
+              (std::vector<gpssim::Packet>{{0x42, {0x10, 0x10, 0x03}}, {27, {3, 0}}}));
+    gpssim::SimulatorStats stats = sim.sim().Stats();
+    EXPECT_EQ(std::tuple(stats.packetsReceived, stats.packetsSent, stats.bytesWritten),
+              std::tuple(2, 2, 16u));
+    // The NAK of a bad frame arrives as a good packet.
+    const Bytes bad = {0x10, 0x23, 0x02, 0x01, 0x02, 0x00, 0x10, 0x03};
+    port.Write(bad.data(), bad.size());
     std::uint8_t buf[sorvane::kPacketSlotSize];
-    // The NAK arrives as a good packet; the host's receive takes it as it comes.
     ASSERT_EQ(sorvane::ReceivePacket(port, buf), 8);
-    EXPECT_EQ(buf[1], 21);
-    EXPECT_EQ(buf[3], 0x23);
+    EXPECT_EQ(Bytes(buf, buf + 8), sorvane::BuildPacket(21, Bytes{0x23, 0}));
     EXPECT_EQ(sim.sim().Stats().badPacketsReceived, 1);
-}
-
-TEST(Simulator, WithheldAcknowledgementLeavesTheHostWaiting) {
-    RunningSimulator sim("--withhold-ack 2");
-    ASSERT_TRUE(sim.ok());
-    sorvane::SerialPort port(kShortByteTimeoutMs);
-    ASSERT_TRUE(port.Open(sim.port(5)));
-    EXPECT_EQ(Exchange(port, 0x42, {}).size(), 8u);
-    EXPECT_TRUE(Exchange(port, 0x43, {}).empty());
-    EXPECT_EQ(Exchange(port, 0x44, {}).size(), 8u);
-}
-
-TEST(Simulator, HangUpClosesTheLine) {
-    RunningSimulator sim("--hangup-after 0");
-    ASSERT_TRUE(sim.ok());
-    sorvane::SerialPort port(600000);
-    ASSERT_TRUE(port.Open(sim.port(5)));
-    std::uint8_t p[] = {0x10, 0x42, 0x00, 0x00, 0x10, 0x03};
-    sorvane::SendPacket(port, p, sizeof p);
-    EXPECT_EQ(port.ReadByte(), sorvane::kReadTimeout);  // would wait ten minutes if not a hang-up
-    EXPECT_TRUE(sim.sim().Stats().hungUp);
-}
-
-TEST(Simulator, ThrottledLineDeliversEveryByte) {
-    RunningSimulator sim("--baud 115200 --garbage");
-    ASSERT_TRUE(sim.ok());
-    sorvane::SerialPort port(kShortByteTimeoutMs);
-    ASSERT_TRUE(port.Open(sim.port(5)));
-    for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(Exchange(port, 0x22, std::vector<std::uint8_t>(24, 0x10)).size(), 8u) << i;
-    }
-}
-
-TEST(Simulator, StartsAndStopsRepeatedly) {
-    for (int i = 0; i < 5; ++i) {
-        gpssim::Simulator sim;
-        ASSERT_TRUE(sim.Start());
-        EXPECT_EQ(sim.slavePath().rfind("/dev/pts/", 0), 0u);
-        sim.Stop();
-        sim.Stop();
-    }
+    // A throttled line delivers every byte.
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(Exchange(port, 0x22, Bytes(24, 0x10)).size(), 8u) << i;
 }
 
 TEST(SimulatorProgram, PrintsTheTerminalPathFirstAndStopsOnSigterm) {
@@ -121,25 +82,67 @@ TEST(SimulatorProgram, PrintsTheTerminalPathFirstAndStopsOnSigterm) {
     EXPECT_EQ(program.Terminate(), 0);
 }
 
-TEST(SimulatorProgram, HelpAndBadOptions) {
-    const std::string program = GPSSIM_PROGRAM;
-    FILE* help = ::popen((program + " --help").c_str(), "r");
-    ASSERT_NE(help, nullptr);
-    std::string text;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, help))
-        text += buf;
-    EXPECT_EQ(WEXITSTATUS(::pclose(help)), 0);
-    EXPECT_EQ(text.rfind("Usage: gpssim", 0), 0u);
-    EXPECT_NE(text.find("--hangup-after"), std::string::npos);
+TEST(SimulatorProgram, HelpBadOptionsAndBadDataFiles) {
+    const auto [helpStatus, help] = RunProgram("--help");
+    EXPECT_EQ(helpStatus, 0);
+    EXPECT_EQ(help.rfind("Usage: gpssim", 0), 0u);
+    EXPECT_NE(help.find("--hangup-after"), std::string::npos);
+    const auto [badStatus, bad] = RunProgram("--no-such-option");
+    EXPECT_EQ(badStatus, 2);
+    EXPECT_NE(bad.find("unknown option --no-such-option"), std::string::npos) << bad;
+    const std::string data = ::testing::TempDir() + "gpssim_program_bad.txt";
+    std::ofstream(data) << "waypoint A 1 2\nwaypoint B x 2\n";
+    const auto [dataStatus, text] = RunProgram("--data " + data);
+    EXPECT_EQ(dataStatus, 2);
+    EXPECT_NE(text.find("line 2: bad position"), std::string::npos) << text;
+    std::remove(data.c_str());
+}
 
-    FILE* bad = ::popen((program + " --no-such-option 2>&1").c_str(), "r");
-    ASSERT_NE(bad, nullptr);
-    text.clear();
-    while (std::fgets(buf, sizeof buf, bad))
-        text += buf;
-    EXPECT_EQ(WEXITSTATUS(::pclose(bad)), 2);
-    EXPECT_NE(text.find("unknown option --no-such-option"), std::string::npos);
+TEST(SimulatorProgram, ServesADataFileAndRecordsUploads) {
+    const std::string data = ::testing::TempDir() + "gpssim_program_data.txt";
+    const std::string record = ::testing::TempDir() + "gpssim_program_record.txt";
+    std::remove(record.c_str());
+    std::ofstream(data) << "# two waypoints\n"
+                           "waypoint FIRST 35.5 139.5 symbol=7 display=1 comment=\"ONE\"\n"
+                           "waypoint SECOND -1.25 -2.5 comment=TWO\n";
+    SpawnedSimulator program("--product 87 --data " + data + " --record " + record);
+    ASSERT_TRUE(program.ok());
+    testsupport::ScopedEnv env("SORVANE_COM4", program.path());
+    sorvane::KelData store;
+    ASSERT_EQ(store.SetProductID(87), 1);
+    const sorvane::TransferContext ctx{store, sorvane::PortSettings{4}, nullptr,
+                                       kShortByteTimeoutMs};
+    ASSERT_EQ(sorvane::DownloadWaypoint(ctx), 1);
+    ASSERT_EQ(store.GetWaypointCount(), 2);
+    EXPECT_EQ(store.GetWaypointID(0), "FIRST ");
+    EXPECT_EQ(store.GetWaypointComment(1).substr(0, 3), "TWO");
+    EXPECT_EQ(store.GetWaypointSmbl(0), 7);
+
+    ASSERT_EQ(sorvane::UploadWaypoint(ctx), 1);
+    // The program writes each line as the packet arrives; the last one is the end.
+    std::string text;
+    for (int i = 0; i < 500 && text.find("complete") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ostringstream s;
+        s << std::ifstream(record).rdbuf();
+        text = s.str();
+    }
+    std::istringstream in(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    // Negative positions come back one unit short: the control rounds half up.
+    const std::string none = " alt=9.99999956e+24 ";
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "records 2",
+                         "packet 35 waypoint name=\"FIRST\" lat=423531497 lon=1664299827" + none +
+                             "symbol=7 display=1 proximity=0 comment=\"ONE\"",
+                         "packet 35 waypoint name=\"SECOND\" lat=-14913080 lon=-29826161" + none +
+                             "symbol=0 display=0 proximity=0 comment=\"TWO\"",
+                         "complete 6 0"}));
+    EXPECT_EQ(program.Terminate(), 0);
+    std::remove(data.c_str());
+    std::remove(record.c_str());
 }
 
 }  // namespace
