@@ -113,8 +113,7 @@ TEST_F(Sentences, FlagSetEarlierGivesAnEventWithZeroValues) {
     ASSERT_EQ(events_.size(), 1u);
     EXPECT_EQ(std::tuple(events_[0].valid, events_[0].latitude, events_[0].time),
               std::tuple(0, 0.0, 0));
-    NmeaSentences processWide(nullptr);
-    processWide.Dispatch(NmeaSentence(kRmcBody));
+    NmeaSentences(nullptr).Dispatch(NmeaSentence(kRmcBody));  // the process-wide flag
     EXPECT_TRUE(NmeaSeenRmcFlag().load());
 }
 
