@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <set>
@@ -58,15 +59,13 @@ TEST(Persistence, EveryWriteMarksModifiedAndResetRestoresTheDefaults) {
 }
 
 TEST(Persistence, EveryFieldAtItsOffsetLittleEndian) {
-    PersistedProperties p;
-    p.extentWidth = -2;
-    p.extentHeight = 0x01020304;
-    p.BaudRate = 115200;
-    p.CommPort = -3;
-    p.Parity = 0x0102;
-    p.DataLength = 7;
-    p.StopBit = 2;
-    const auto b = EncodeProperties(p);
+    const auto b = EncodeProperties({.extentWidth = -2,
+                                     .extentHeight = 0x01020304,
+                                     .BaudRate = 115200,
+                                     .CommPort = -3,
+                                     .Parity = 0x0102,
+                                     .DataLength = 7,
+                                     .StopBit = 2});
     EXPECT_EQ(Bytes(b.begin(), b.end()),
               (Bytes{0x05, 0x00, 0x03, 0x00, 0xFE, 0xFF, 0xFF, 0xFF, 0x04, 0x03,
                      0x02, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC2, 0x01, 0x00,
@@ -147,8 +146,7 @@ TEST(Picture, SixteenColoursOnTealAtTheOriginWhenBoundsStartElsewhere) {
     for (int i = 0; i < 16; ++i)
         palette.insert(PaletteColour(i));
     EXPECT_GT(colours.size(), 4u);
-    for (std::uint32_t c : colours)
-        EXPECT_TRUE(palette.count(c)) << std::hex << c;
+    EXPECT_TRUE(std::includes(palette.begin(), palette.end(), colours.begin(), colours.end()));
     EXPECT_EQ(p.At(31, 31), kTeal);
     EXPECT_EQ(std::pair(ToolboxBitmap().width, ToolboxBitmap().height), std::pair(16, 16));
 

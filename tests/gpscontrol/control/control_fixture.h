@@ -25,10 +25,9 @@ inline void PrintTo(const Variant& v, std::ostream* os) {
 namespace controltest {
 
 inline std::unique_ptr<sorvane::CSorvaneCtrl> MakeControl(bool withStore) {
-    if (withStore)
-        return std::make_unique<sorvane::CSorvaneCtrl>();
-    return std::make_unique<sorvane::CSorvaneCtrl>(
-        [] { return std::unique_ptr<sorvane::KelData>(); });
+    return withStore ? std::make_unique<sorvane::CSorvaneCtrl>()
+                     : std::make_unique<sorvane::CSorvaneCtrl>(
+                           [] { return std::unique_ptr<sorvane::KelData>(); });
 }
 
 // Releases the test's reference when it goes.
