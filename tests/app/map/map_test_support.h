@@ -1,12 +1,17 @@
 #pragma once
 // Shared helpers of the map tests.
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -28,9 +33,8 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs = 20000) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > limitMs) {
+        if (timer.elapsed() > limitMs)
             return false;
-        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);
     }
@@ -40,20 +44,17 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs = 20000) {
 inline bool IsTrackRed(QRgb c) {
     return qRed(c) > 150 && qGreen(c) < 90 && qBlue(c) < 110;
 }
+inline bool IsLabelBlue(QRgb c) {
+    return qBlue(c) > 60 && qRed(c) < 60 && qGreen(c) < 60;
+}
 
 // Whether any pixel within `radius` of (x, y) satisfies `pred`.
 inline bool AnyNear(const QImage& image, int x, int y, int radius,
                     const std::function<bool(QRgb)>& pred) {
-    for (int dy = -radius; dy <= radius; ++dy) {
-        for (int dx = -radius; dx <= radius; ++dx) {
-            const int px = x + dx;
-            const int py = y + dy;
-            if (px >= 0 && py >= 0 && px < image.width() && py < image.height() &&
-                pred(image.pixel(px, py))) {
+    for (int py = y - radius; py <= y + radius; ++py)
+        for (int px = x - radius; px <= x + radius; ++px)
+            if (image.valid(px, py) && pred(image.pixel(px, py)))
                 return true;
-            }
-        }
-    }
     return false;
 }
 
@@ -64,5 +65,46 @@ inline QImage Render(MapCtrl& map) {
 constexpr std::int32_t Angle(double degrees) {
     return static_cast<std::int32_t>(degrees * 3600000.0);
 }
+
+inline void Mouse(MapCtrl& map, QEvent::Type type, QPoint p, Qt::MouseButton button = Qt::NoButton,
+                  Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent e(type, QPointF(p), map.mapToGlobal(QPointF(p)), button,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : button, modifiers);
+    QCoreApplication::sendEvent(&map, &e);
+}
+
+// A 400 x 300 map widget in a temporary folder.
+class MapTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        map_ = std::make_unique<MapCtrl>(nullptr, TempPaths(dir_));
+        map_->resize(400, 300);
+    }
+    // WGS 84 at the interface, so pixels can be computed without a datum shift.
+    void UseWgs84At(double lat, double lon, int scale) {
+        map_->SetDatumShift({});
+        ASSERT_TRUE(map_->MoveTo(Angle(lat), Angle(lon), 1, scale));
+    }
+    std::shared_ptr<MpsCollection> Collection() {
+        client_ = map_->MPSObject()->GetClient();
+        return client_ ? client_->GetCollection() : nullptr;
+    }
+    std::int32_t Line(MpsCollection& c, std::vector<double> lats, std::vector<double> lons) {
+        std::vector<std::int32_t> a, b;
+        for (std::size_t i = 0; i < lats.size(); ++i) {
+            a.push_back(Angle(lats[i]));
+            b.push_back(Angle(lons[i]));
+        }
+        return c.AddPolyline(a, b, static_cast<std::int32_t>(a.size()), 0);
+    }
+    QPoint Pixel(double lat, double lon) {
+        return map_->GetLogPoint(Angle(lat), Angle(lon)).value();
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<MapCtrl> map_;
+    std::shared_ptr<MpsClient> client_;
+};
 
 }  // namespace tobrel::test

@@ -1,17 +1,17 @@
-// Units, projection, layer scales, geometry helpers, palettes, the tile source
-// file and the built-in world map file.
+// Units, projection, layer scales, geometry helpers, the tile source file, the
+// built-in world map file and the tree node texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include <QFile>
 
 #include "map/map_geometry.h"
 #include "map/map_overlay.h"
-#include "map/map_palette.h"
 #include "map/map_projection.h"
-#include "map/map_view.h"
 #include "map/tile_sources.h"
 #include "map/world_map.h"
 
@@ -19,15 +19,18 @@ namespace tobrel {
 namespace {
 
 TEST(MapUnits, DegreesTruncateTowardZeroAndClamp) {
-    EXPECT_EQ(DegreesToMapAngle(35.0), 126000000);
-    EXPECT_EQ(DegreesToMapAngle(139.0), 500400000);
     // 1.0000001 degrees is 3600000.36 units: truncated, not rounded
-    EXPECT_EQ(DegreesToMapAngle(1.0000001), 3600000);
-    EXPECT_EQ(DegreesToMapAngle(-1.0000001), -3600000);
-    EXPECT_EQ(DegreesToMapAngle(-0.9999999), -3599999);
-    EXPECT_EQ(DegreesToMapAngle(std::nan("")), 0);
-    EXPECT_EQ(DegreesToMapAngle(1e12), std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(DegreesToMapAngle(-1e12), std::numeric_limits<std::int32_t>::min());
+    const std::pair<double, std::int32_t> rows[] = {
+        {35.0, 126000000},
+        {139.0, 500400000},
+        {1.0000001, 3600000},
+        {-1.0000001, -3600000},
+        {-0.9999999, -3599999},
+        {std::nan(""), 0},
+        {1e12, std::numeric_limits<std::int32_t>::max()},
+        {-1e12, std::numeric_limits<std::int32_t>::min()}};
+    for (const auto& [degrees, units] : rows)
+        EXPECT_EQ(DegreesToMapAngle(degrees), units) << degrees;
     EXPECT_DOUBLE_EQ(MapAngleToDegrees(126000000), 35.0);
 }
 
@@ -48,130 +51,65 @@ TEST(MapUnits, MercatorRoundTripAndLimits) {
 }
 
 TEST(MapUnits, ScaleMeansOneToSAtNinetySixDpiOnTheGround) {
-    // 1:25,000 at 96 dpi is 6.6146 m of ground per pixel.
-    const double groundPerPixel = 25000 * 0.0254 / 96;
+    const double groundPerPixel = 25000 * 0.0254 / 96;  // 6.6146 m at 1:25,000
     for (double lat : {0.0, 35.0, 60.0}) {
-        const double world = WorldPerPixel(25000, lat);
-        const double projected = world * 2 * M_PI * kEarthRadius;
+        const double projected = WorldPerPixel(25000, lat) * 2 * M_PI * kEarthRadius;
         EXPECT_NEAR(projected * std::cos(lat * M_PI / 180), groundPerPixel, 1e-9);
     }
-    // at 1:25,000 near Tokyo tiles of zoom 14 come closest
-    EXPECT_EQ(TileZoomFor(WorldPerPixel(25000, 35.0)), 14);
+    EXPECT_EQ(TileZoomFor(WorldPerPixel(25000, 35.0)), 14);  // tiles nearest near Tokyo
     EXPECT_EQ(TileZoomFor(1.0 / 256), 0);
     EXPECT_EQ(TileZoomFor(0.0), 0);
 }
 
 TEST(MapUnits, LayerListSnapsAndTitles) {
     const auto& scales = LayerScales();
-    for (int s : {25000, 70000, 250000, 1000000}) {
+    for (int s : {25000, 70000, 250000, 1000000})
         EXPECT_GE(LayerScaleIndex(s), 0) << s;
-    }
-    EXPECT_TRUE(std::is_sorted(scales.begin(), scales.end()));
-    EXPECT_EQ(SnapToLayerScale(25000), 25000);
-    EXPECT_EQ(SnapToLayerScale(30000), 25000);
-    EXPECT_EQ(SnapToLayerScale(65000), 70000);
-    EXPECT_EQ(SnapToLayerScale(200000000), scales.back());
-    EXPECT_EQ(SnapToLayerScale(1), scales.front());
-    EXPECT_EQ(SnapToLayerScale(-5), scales.front());
     EXPECT_EQ(LayerScaleIndex(12345), -1);
+    EXPECT_TRUE(std::is_sorted(scales.begin(), scales.end()));
+    const std::pair<int, int> snaps[] = {{25000, 25000},      {30000, 25000},
+                                         {65000, 70000},      {200000000, scales.back()},
+                                         {1, scales.front()}, {-5, scales.front()}};
+    for (const auto& [asked, got] : snaps)
+        EXPECT_EQ(SnapToLayerScale(asked), got) << asked;
     EXPECT_EQ(LayerScaleTitle(25000), "1:25,000");
     EXPECT_EQ(LayerScaleTitle(1000000), "1:1,000,000");
     EXPECT_EQ(LayerScaleTitle(5000), "1:5,000");
 }
 
-TEST(MapView, CentreSitsOnTheHalfPixelRoundedDown) {
-    MapView v;
-    v.centre = {0.25, 0.75};
-    v.worldPerPixel = 1e-6;
-    v.width = 101;
-    v.height = 51;
-    const WorldPoint c = v.PixelToWorld(50, 25);
-    EXPECT_DOUBLE_EQ(c.x, 0.25);
-    EXPECT_DOUBLE_EQ(c.y, 0.75);
-    const QPointF p = v.WorldToPixel(v.PixelToWorld(3, 7));
-    EXPECT_NEAR(p.x(), 3, 1e-6);
-    EXPECT_NEAR(p.y(), 7, 1e-6);
-}
-
-TEST(MapView, NearestCopyAcrossTheAntimeridian) {
-    MapView v;
-    v.centre = LatLonToWorld(0, 179.9);
-    v.worldPerPixel = 1e-5;
-    v.width = 200;
-    v.height = 200;
-    // 179.95 W lies just east of the centre, not a world away
-    const QPointF p = v.WorldToPixelNearest(LatLonToWorld(0, -179.95));
-    EXPECT_GT(p.x(), 100);
-    EXPECT_LT(p.x(), 100 + 0.2 / 360 / 1e-5 + 1);
-}
-
-TEST(MapGeometry, DecimateKeepsEndsAndOnePointPerCell) {
+TEST(MapGeometry, DecimateKeepsEndsAndClipKeepsInsideTheRectangle) {
     std::vector<WorldPoint> pts;
-    for (int i = 0; i <= 1000; ++i) {
+    for (int i = 0; i <= 1000; ++i)
         pts.push_back({i * 0.001, 0.5});
-    }
-    const auto out = DecimateToGrid(pts.data(), pts.size(), 0.1);
+    const auto out = DecimateToGrid(pts.data(), pts.size(), 0.1);  // one point per cell
     ASSERT_GE(out.size(), 2u);
+    EXPECT_LE(out.size(), 12u);
     EXPECT_DOUBLE_EQ(out.front().x, 0.0);
     EXPECT_DOUBLE_EQ(out.back().x, 1.0);
-    EXPECT_LE(out.size(), 12u);
     EXPECT_TRUE(DecimateToGrid(pts.data(), 0, 0.1).empty());
     EXPECT_EQ(DecimateToGrid(pts.data(), 1, 0.1).size(), 1u);
     EXPECT_EQ(DecimateToGrid(pts.data(), pts.size(), 0.0).size(), pts.size());
-}
 
-TEST(MapGeometry, ClipPolylineSplitsRunsAtTheRectangle) {
     const QRectF r(0, 0, 100, 100);
     const QPointF line[] = {{-50, 50}, {50, 50}, {50, 150}, {50, 250}, {150, 50}, {60, 60}};
     std::vector<QPolygonF> runs;
     ClipPolyline(line, 6, r, &runs);
     ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].front(), QPointF(0, 50));
-    EXPECT_EQ(runs[0][1], QPointF(50, 50));
-    EXPECT_EQ(runs[0].back(), QPointF(50, 100));
+    EXPECT_EQ(runs[0], QPolygonF({{0, 50}, {50, 50}, {50, 100}}));
     EXPECT_EQ(runs[1].back(), QPointF(60, 60));
-    for (const auto& run : runs) {
-        for (const QPointF& p : run) {
-            EXPECT_TRUE(p.x() >= 0 && p.x() <= 100 && p.y() >= 0 && p.y() <= 100);
-        }
-    }
-    // far away coordinates never come through
+    for (const QPointF& p : runs[1])
+        EXPECT_TRUE(r.contains(p)) << p.x() << "," << p.y();
     runs.clear();
-    const QPointF far[] = {{-1e9, 50}, {1e9, 50}};
+    const QPointF far[] = {{-1e9, 50}, {1e9, 50}};  // never comes through as it is
     ClipPolyline(far, 2, r, &runs);
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0][0], QPointF(0, 50));
-    EXPECT_EQ(runs[0][1], QPointF(100, 50));
-}
-
-TEST(MapGeometry, ClipPolygonToRectangle) {
+    EXPECT_EQ(runs[0], QPolygonF({{0, 50}, {100, 50}}));
     const QPolygonF square({{-10, -10}, {50, -10}, {50, 50}, {-10, 50}});
-    const QPolygonF clipped = ClipPolygon(square, QRectF(0, 0, 100, 100));
-    EXPECT_EQ(clipped.boundingRect(), QRectF(0, 0, 50, 50));
+    EXPECT_EQ(ClipPolygon(square, r).boundingRect(), QRectF(0, 0, 50, 50));
     EXPECT_TRUE(ClipPolygon(square, QRectF(200, 200, 10, 10)).isEmpty());
 }
 
-TEST(MapPalette, GreyAndHalfRecolourOnly) {
-    QImage image(2, 1, QImage::Format_RGB32);
-    image.setPixel(0, 0, qRgb(200, 40, 10));
-    image.setPixel(1, 0, qRgb(0, 0, 0));
-    QImage grey = image;
-    ApplyPalette(&grey, kPaletteGrey);
-    const QRgb g = grey.pixel(0, 0);
-    EXPECT_EQ(qRed(g), qGreen(g));
-    EXPECT_EQ(qGreen(g), qBlue(g));
-    QImage half = image;
-    ApplyPalette(&half, kPaletteHalf);
-    EXPECT_EQ(half.pixel(1, 0), qRgb(127, 127, 127));
-    EXPECT_EQ(half.pixel(0, 0), qRgb(227, 147, 132));
-    QImage same = image;
-    ApplyPalette(&same, kPaletteNormal);
-    EXPECT_EQ(same, image);
-    ApplyPalette(&same, 7);
-    EXPECT_EQ(same, image);
-}
-
-TEST(TileSources, ParsesGoodLinesAndSkipsBadOnes) {
+TEST(TileSources, GoodLinesAndNoneThatLeaveTheCacheFolder) {
     const QString text =
         "# comment\n"
         "\n"
@@ -190,85 +128,64 @@ TEST(TileSources, ParsesGoodLinesAndSkipsBadOnes) {
     ASSERT_EQ(sources.size(), 2u);
     EXPECT_EQ(sources[0].name, "osm");
     EXPECT_EQ(sources[0].title, "Street map");
-    EXPECT_EQ(sources[0].maxZoom, 19);
-    EXPECT_EQ(sources[0].minZoom, 0);
+    EXPECT_EQ(std::make_pair(sources[0].minZoom, sources[0].maxZoom), std::make_pair(0, 19));
     EXPECT_EQ(sources[1].title, QString::fromUtf8("地理院地図"));
     EXPECT_EQ(sources[1].minZoom, 2);
     EXPECT_EQ(problems.size(), 8);
-}
-
-TEST(TileSources, NamesCannotLeaveTheCacheFolder) {
     EXPECT_TRUE(IsSafeSourceName("osm-2_b.v1"));
-    EXPECT_FALSE(IsSafeSourceName(".."));
-    EXPECT_FALSE(IsSafeSourceName("."));
-    EXPECT_FALSE(IsSafeSourceName("a/b"));
-    EXPECT_FALSE(IsSafeSourceName(""));
-    EXPECT_FALSE(IsSafeSourceName(QString(65, 'a')));
-}
-
-TEST(TileSources, UrlCachePathAndTmsRow) {
+    for (const QString& name :
+         {QString(".."), QString("."), QString("a/b"), QString(""), QString(65, 'a')})
+        EXPECT_FALSE(IsSafeSourceName(name)) << name.toStdString();
     const TileKey k{12, 3638, 1612};
     EXPECT_EQ(ExpandTileUrl("http://h/{z}/{x}/{y}.png?k={z}", k), "http://h/12/3638/1612.png?k=12");
     EXPECT_EQ(TileCachePath("/c", "osm", k), "/c/osm/12/3638/1612.png");
-    EXPECT_EQ(TmsRow(0, 0), 0);
-    EXPECT_EQ(TmsRow(12, 1612), 4095 - 1612);
-    EXPECT_NE(TileKeyHash({1, 0, 1}), TileKeyHash({1, 1, 0}));
+    EXPECT_EQ(TmsRow(12, 1612), 4095 - 1612);  // MBTiles rows count from the south
 }
 
-TEST(WorldMap, BuiltInCopyLoadsWithLandAndBorders) {
+TEST(WorldMap, BuiltInCopyLoadsAndCorruptFilesAreRefused) {
     const auto map = BuiltInWorldMap();
     ASSERT_TRUE(map);
     EXPECT_GT(map->land.size(), 1000u);
     EXPECT_GT(map->borders.size(), 100u);
     EXPECT_GT(map->points.size(), 50000u);
-    // some land ring covers Tokyo (35.68 N 139.77 E)
-    const WorldPoint tokyo = LatLonToWorld(35.68, 139.77);
-    bool covered = false;
-    for (const auto& ring : map->land) {
-        covered = covered || ring.bounds.contains(QPointF(tokyo.x, tokyo.y));
-    }
-    EXPECT_TRUE(covered);
-}
+    const WorldPoint tokyo = LatLonToWorld(35.68, 139.77);  // some land ring covers Tokyo
+    EXPECT_TRUE(std::any_of(map->land.begin(), map->land.end(), [&](const auto& ring) {
+        return ring.bounds.contains(QPointF(tokyo.x, tokyo.y));
+    }));
 
-TEST(WorldMap, CorruptFilesAreRefused) {
     QFile file(":/tobrel/worldmap.bin");
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray good = file.readAll();
     ASSERT_TRUE(DecodeWorldMap(good).has_value());
-    EXPECT_FALSE(DecodeWorldMap(QByteArray()).has_value());
-    EXPECT_FALSE(DecodeWorldMap(QByteArray("\x00\x00")).has_value());
-    EXPECT_FALSE(DecodeWorldMap(good.left(good.size() / 2)).has_value());
-    // a stated size of 4 GiB must not be trusted
-    QByteArray huge = good;
-    huge[0] = '\xff';
-    EXPECT_FALSE(DecodeWorldMap(huge).has_value());
-    // valid compression of bad content: truncated, wrong magic, trailing bytes
     const QByteArray raw = qUncompress(good);
-    EXPECT_FALSE(DecodeWorldMap(qCompress(raw.left(raw.size() - 3))).has_value());
-    QByteArray wrongMagic = raw;
+    QByteArray huge = good, wrongMagic = raw;
+    huge[0] = '\xff';  // a stated size of 4 GiB must not be trusted
     wrongMagic[0] = 'X';
-    EXPECT_FALSE(DecodeWorldMap(qCompress(wrongMagic)).has_value());
-    EXPECT_FALSE(DecodeWorldMap(qCompress(raw + QByteArray(1, '\0'))).has_value());
-    // a point count far beyond the data
-    QByteArray lie("TBWM\x01\x01\xff\xff\xff\x0f", 10);
-    EXPECT_FALSE(DecodeWorldMap(qCompress(lie)).has_value());
-    // coordinates out of range
-    QByteArray outOfRange("TBWM\x01\x01\x01\xff\xff\xff\xff\x0f\x00\x00", 14);
-    EXPECT_FALSE(DecodeWorldMap(qCompress(outOfRange)).has_value());
+    // valid compression of bad content: truncated, wrong magic, trailing bytes, a point
+    // count far beyond the data, coordinates out of range
+    const QByteArray bad[] = {
+        QByteArray(),
+        QByteArray("\x00\x00"),
+        good.left(good.size() / 2),
+        huge,
+        qCompress(raw.left(raw.size() - 3)),
+        qCompress(wrongMagic),
+        qCompress(raw + QByteArray(1, '\0')),
+        qCompress(QByteArray("TBWM\x01\x01\xff\xff\xff\x0f", 10)),
+        qCompress(QByteArray("TBWM\x01\x01\x01\xff\xff\xff\xff\x0f\x00\x00", 14))};
+    for (std::size_t i = 0; i < std::size(bad); ++i)
+        EXPECT_FALSE(DecodeWorldMap(bad[i]).has_value()) << i;
 }
 
 TEST(NodeText, FormatAndElementId) {
     EXPECT_EQ(NodeText("TRACK-1", 12), "TRACK-1/12");
     EXPECT_EQ(NodeText(QString::fromUtf8("東京"), -1), QString::fromUtf8("東京/-1"));
-    EXPECT_EQ(ElementIdOfNodeText("TRACK-1/12"), 12);
-    EXPECT_EQ(ElementIdOfNodeText("T/-1"), -1);
     // a name with a slash: the identifier is still the last part
-    EXPECT_EQ(ElementIdOfNodeText("A/B/7"), 7);
-    EXPECT_EQ(ElementIdOfNodeText("NOSLASH"), 0);
-    EXPECT_EQ(ElementIdOfNodeText("X/"), 0);
-    EXPECT_EQ(ElementIdOfNodeText("X/abc"), 0);
-    EXPECT_EQ(ElementIdOfNodeText("X/99999999999"), 0);
-    EXPECT_EQ(ElementIdOfNodeText(QString::fromUtf8("ソ/5")), 5);
+    const std::pair<const char*, std::int32_t> rows[] = {
+        {"TRACK-1/12", 12}, {"T/-1", -1}, {"A/B/7", 7},         {"NOSLASH", 0},
+        {"X/", 0},          {"X/abc", 0}, {"X/99999999999", 0}, {"ソ/5", 5}};
+    for (const auto& [text, id] : rows)
+        EXPECT_EQ(ElementIdOfNodeText(QString::fromUtf8(text)), id) << text;
 }
 
 }  // namespace
