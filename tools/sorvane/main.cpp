@@ -120,13 +120,18 @@ int ParseOptions(int argc, char** argv, int first, Options* o) {
     return 0;
 }
 
+bool Created(const sorvane::TSorvane& gps) {
+    if (gps.ok())
+        return true;
+    std::fprintf(stderr, "sorvane: the control could not be created (0x%08X)\n",
+                 static_cast<unsigned>(gps.LastResult()));
+    return false;
+}
+
 // A control with the line settings and datum of the options.
 bool Prepare(sorvane::TSorvane& gps, const Options& o) {
-    if (!gps.ok()) {
-        std::fprintf(stderr, "sorvane: the control could not be created (0x%08X)\n",
-                     static_cast<unsigned>(gps.LastResult()));
+    if (!Created(gps))
         return false;
-    }
     gps.set_CommPort(static_cast<std::int16_t>(o.port));
     gps.set_BaudRate(o.baud);
     gps.SelectDatumByName(o.datum);
@@ -148,20 +153,31 @@ void ReportLineFailure(sorvane::TSorvane& gps, const Options& o, const char* wha
     }
 }
 
-// The product the transfers use: given, or asked from the receiver.
-bool ChooseProduct(sorvane::TSorvane& gps, const Options& o) {
-    if (o.product) {
-        if (!gps.SetProductID(*o.product)) {
-            std::fprintf(stderr, "sorvane: product %d is not in the product table\n", *o.product);
-            return false;
-        }
-        return true;
-    }
+// Asks the receiver who it is, which makes its product the one the transfers
+// use, and prints the answer if asked to; false (after a message) when
+// nothing answers.
+bool AskProduct(sorvane::TSorvane& gps, const Options& o, bool print) {
     std::int32_t id = -1;
     std::int32_t version = 0;
-    gps.ReadProductID(&id, &version);
+    const std::string description = gps.ReadProductID(&id, &version);
     if (id < 0) {
         ReportLineFailure(gps, o, "identification");
+        return false;
+    }
+    if (print) {
+        std::printf("Product ID: %d\n", id);
+        std::printf("Software version: %d\n", version);
+        std::printf("Description: %s\n", description.c_str());
+    }
+    return true;
+}
+
+// The product the transfers use: given, or asked from the receiver.
+bool ChooseProduct(sorvane::TSorvane& gps, const Options& o) {
+    if (!o.product)
+        return AskProduct(gps, o, false);
+    if (!gps.SetProductID(*o.product)) {
+        std::fprintf(stderr, "sorvane: product %d is not in the product table\n", *o.product);
         return false;
     }
     return true;
@@ -169,19 +185,11 @@ bool ChooseProduct(sorvane::TSorvane& gps, const Options& o) {
 
 int Identify(const Options& o) {
     sorvane::TSorvane gps;
-    if (!Prepare(gps, o))
-        return 1;
-    std::int32_t id = -1;
-    std::int32_t version = 0;
-    const std::string description = gps.ReadProductID(&id, &version);
-    if (id < 0) {
-        ReportLineFailure(gps, o, "identification");
-        return 1;
-    }
-    std::printf("Product ID: %d\n", id);
-    std::printf("Software version: %d\n", version);
-    std::printf("Description: %s\n", description.c_str());
-    return 0;
+    return Prepare(gps, o) && AskProduct(gps, o, true) ? 0 : 1;
+}
+
+void PrintHeader(sorvane::TSorvane& gps, int n, const char* what) {
+    std::printf("# %d %s, datum %s\n", n, what, gps.GetDatumName().c_str());
 }
 
 void PrintWaypoint(const char* tag, const std::string& name, const std::string& comment, double lat,
@@ -192,7 +200,7 @@ void PrintWaypoint(const char* tag, const std::string& name, const std::string& 
 
 void PrintWaypoints(sorvane::TSorvane& gps) {
     const int n = gps.GetWaypointCount();
-    std::printf("# %d waypoints, datum %s\n", n, gps.GetDatumName().c_str());
+    PrintHeader(gps, n, "waypoints");
     for (int i = 0; i < n; ++i) {
         PrintWaypoint("W", gps.GetWaypointID(i), gps.GetWaypointComment(i),
                       gps.GetWaypointLatitude(i), gps.GetWaypointLongitude(i),
@@ -203,7 +211,7 @@ void PrintWaypoints(sorvane::TSorvane& gps) {
 
 void PrintRoutes(sorvane::TSorvane& gps) {
     const int n = gps.GetRouteCount();
-    std::printf("# %d routes, datum %s\n", n, gps.GetDatumName().c_str());
+    PrintHeader(gps, n, "routes");
     for (int r = 0; r < n; ++r) {
         std::printf("R\t%s\n", gps.GetRouteName(r).c_str());
         const int m = gps.GetRouteWaypointCount(r);
@@ -218,7 +226,7 @@ void PrintRoutes(sorvane::TSorvane& gps) {
 
 void PrintTracks(sorvane::TSorvane& gps) {
     const int n = gps.GetTrackCount();
-    std::printf("# %d tracks, datum %s\n", n, gps.GetDatumName().c_str());
+    PrintHeader(gps, n, "tracks");
     for (int t = 0; t < n; ++t) {
         std::printf("T\t%s\n", gps.GetTrackName(t).c_str());
         const int segments = gps.GetTrackSegmentCount(t);
@@ -236,6 +244,23 @@ void PrintTracks(sorvane::TSorvane& gps) {
 }
 
 enum class Kind { Tracks, Waypoints, Routes };
+
+// What each kind is fetched, sent and printed with.
+struct KindCalls {
+    std::int32_t (sorvane::TSorvane::*download)();
+    bool (sorvane::TSorvane::*upload)();
+    void (*print)(sorvane::TSorvane&);
+};
+
+const KindCalls& CallsOf(Kind kind) {
+    using T = sorvane::TSorvane;
+    static const KindCalls calls[] = {
+        {&T::DownloadTrack, &T::UploadTrack, PrintTracks},
+        {&T::DownloadWaypoint, &T::UploadWaypoint, PrintWaypoints},
+        {&T::DownloadRoute, &T::UploadRoute, PrintRoutes},
+    };
+    return calls[static_cast<int>(kind)];
+}
 
 std::optional<Kind> KindOf(const std::string& word) {
     if (word == "tracks" || word == "track")
@@ -263,33 +288,12 @@ int Download(const Options& o) {
     if (!Prepare(gps, o) || !ChooseProduct(gps, o))
         return 1;
     ShowProgress(gps);
-    int ok = 0;
-    switch (*kind) {
-        case Kind::Tracks:
-            ok = gps.DownloadTrack();
-            break;
-        case Kind::Waypoints:
-            ok = gps.DownloadWaypoint();
-            break;
-        case Kind::Routes:
-            ok = gps.DownloadRoute();
-            break;
-    }
-    if (!ok) {
+    const KindCalls& calls = CallsOf(*kind);
+    if (!(gps.*calls.download)()) {
         ReportLineFailure(gps, o, "the download");
         return 1;
     }
-    switch (*kind) {
-        case Kind::Tracks:
-            PrintTracks(gps);
-            break;
-        case Kind::Waypoints:
-            PrintWaypoints(gps);
-            break;
-        case Kind::Routes:
-            PrintRoutes(gps);
-            break;
-    }
+    calls.print(gps);
     return 0;
 }
 
@@ -419,19 +423,7 @@ int Upload(const Options& o) {
     if (!Prepare(gps, o) || !LoadFile(gps, *kind, o.words[2]) || !ChooseProduct(gps, o))
         return 1;
     ShowProgress(gps);
-    bool ok = false;
-    switch (*kind) {
-        case Kind::Tracks:
-            ok = gps.UploadTrack();
-            break;
-        case Kind::Waypoints:
-            ok = gps.UploadWaypoint();
-            break;
-        case Kind::Routes:
-            ok = gps.UploadRoute();
-            break;
-    }
-    if (!ok) {
+    if (!(gps.*CallsOf(*kind).upload)()) {
         ReportLineFailure(gps, o, "the upload");
         return 1;
     }
@@ -477,10 +469,8 @@ int Nmea(const Options& o) {
 
 int Datums() {
     sorvane::TSorvane gps;
-    if (!gps.ok()) {
-        std::fprintf(stderr, "sorvane: the control could not be created\n");
+    if (!Created(gps))
         return 1;
-    }
     const int n = gps.GetDatumCount();
     for (int i = 0; i < n; ++i)
         std::printf("%d\t%s\t%s\n", i, gps.GetEntryDatumName(i).c_str(),
