@@ -161,15 +161,10 @@ void AddTrack(TobrelFile& s, const char* name, const std::vector<std::array<doub
 }
 
 void FillLongTrack(TobrelFile& store, int pointCount) {
-    const int t = store.GetTrackCount();
-    store.AddTracks(1);
-    store.SetTrackName(t, "LONG");
-    store.SetTrackPointCount(t, pointCount);
-    for (int i = 0; i < pointCount; ++i) {
-        store.SetTrackPoint(t, i, 1, 35.0 + i * 1e-4, 139.0 + i * 2e-4, i % 500);
-        store.SetTrackPointTime(t, i, static_cast<std::uint32_t>(i));
-    }
-    store.RecalcTrack(t, 0.0);
+    std::vector<std::array<double, 3>> points;
+    for (int i = 0; i < pointCount; ++i)
+        points.push_back({1, 35.0 + i * 1e-4, 139.0 + i * 2e-4});
+    AddTrack(store, "LONG", points);
 }
 
 }  // namespace tobrel::testing

@@ -203,20 +203,6 @@ TEST_F(MapCtrlTest, DrawingServiceIdentifiersCountsAndLimits) {
     EXPECT_TRUE(service->GetClient());  // room again
 }
 
-TEST_F(MapCtrlTest, ServiceObjectsOutlivingTheWidgetOnlyFail) {
-    const auto service = map_->MPSObject();
-    auto collection = Collection();
-    ASSERT_TRUE(collection);
-    map_.reset();
-    EXPECT_EQ(collection->AddText(1, 1, "A", 0), 0);
-    EXPECT_EQ(collection->AddPolyline({1, 2}, {1, 2}, 2, 0), 0);
-    EXPECT_FALSE(collection->DeleteElement(1));
-    EXPECT_FALSE(service->GetClient());
-    EXPECT_FALSE(client_->GetCollection());
-    EXPECT_TRUE(client_->ReleaseCollection(collection->CollectionID()));
-    EXPECT_TRUE(service->ReleaseClient(client_->ClientID()));
-}
-
 TEST_F(MapCtrlTest, DragPansWheelZoomsAndMouseUpReports) {
     UseWgs84At(35.0, 139.0, 250000);
     QSignalSpy moved(map_.get(), &MapCtrl::OnMapMoved);

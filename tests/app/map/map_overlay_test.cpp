@@ -2,12 +2,11 @@
 // placing and the routines that tie the store, the map and the tree together.
 #include <gtest/gtest.h>
 
-#include <array>
-
 #include <QSignalSpy>
 #include <QTreeWidget>
 
 #include "data/tobrel_file.h"
+#include "data_test_support.h"
 #include "map/map_overlay.h"
 #include "map_test_support.h"
 
@@ -18,6 +17,7 @@ using test::AnyNear;
 using test::IsLabelBlue;
 using test::IsTrackRed;
 using test::Render;
+using testing::AddTrack;
 
 class MapOverlayTest : public test::MapTest {
   protected:
@@ -29,18 +29,6 @@ class MapOverlayTest : public test::MapTest {
     std::unique_ptr<MapOverlay> MakeOverlay() {
         return std::make_unique<MapOverlay>(map_.get(),
                                             [this](const QString& m) { diagnostics_.append(m); });
-    }
-    // A track of points {latitude, longitude, segment}.
-    void AddTrack(const char* name, const std::vector<std::array<double, 3>>& points,
-                  int segments) {
-        const int t = store_.GetTrackCount();
-        store_.AddTracks(1);
-        store_.SetTrackName(t, name);
-        store_.SetTrackPointCount(t, static_cast<int>(points.size()));
-        for (std::size_t i = 0; i < points.size(); ++i)
-            store_.SetTrackPoint(t, static_cast<int>(i), static_cast<int>(points[i][2]),
-                                 points[i][0], points[i][1], 0.0);
-        store_.SetTrackSegmentCount(t, segments);
     }
     QStringList Nodes() const {
         QStringList texts;
@@ -140,13 +128,15 @@ TEST_F(MapOverlayTest, SketchOfOnePointDrawsNothingAndRemovingFromEmptyIsHarmles
 
 TEST_F(MapOverlayTest, DrawAllTracksGivesOneNodePerSegment) {
     auto overlay = MakeOverlay();
-    AddTrack("TRACK-1", {{35.0, 139.0, 1}, {35.01, 139.01, 1}, {35.02, 139.0, 2}, {35.03, 139, 2}},
-             2);
-    AddTrack("B", {{34.9, 138.9, 1}, {34.91, 138.9, 2}, {34.92, 138.9, 3}}, 3);
+    // points as {segment, latitude, longitude}
+    AddTrack(store_, "TRACK-1",
+             {{1, 35.0, 139.0}, {1, 35.01, 139.01}, {2, 35.02, 139.0}, {2, 35.03, 139}}, 2);
+    AddTrack(store_, "B", {{1, 34.9, 138.9}, {2, 34.91, 138.9}, {3, 34.92, 138.9}}, 3);
     // segment 2 without points: only segment 1, whose polyline holds all three points
-    AddTrack("C", {{35.0, 139.1, 1}, {35.01, 139.11, 1}, {35.02, 139.12, 1}}, 3);
+    AddTrack(store_, "C", {{1, 35.0, 139.1}, {1, 35.01, 139.11}, {1, 35.02, 139.12}}, 3);
     // segment 1 spans indices 0..3 and segment 2 is index 1: never read past the track
-    AddTrack("D", {{35.0, 139.2, 1}, {35.01, 139.2, 2}, {35.02, 139.2, 1}, {35.03, 139.2, 1}}, 2);
+    AddTrack(store_, "D",
+             {{1, 35.0, 139.2}, {2, 35.01, 139.2}, {1, 35.02, 139.2}, {1, 35.03, 139.2}}, 2);
     TrackCursor cursor;
     overlay->DrawAllTracks(store_, root_, &cursor);
     const QStringList nodes = Nodes();
@@ -238,8 +228,11 @@ TEST_F(MapOverlayTest, PlaceWaypointAsksForANameAndLabelsTheClick) {
     EXPECT_DOUBLE_EQ(placed->longitude, click->longitude / 3600000.0);
 }
 
-TEST_F(MapOverlayTest, OverlayOutlivingTheMapOnlyFails) {
+TEST_F(MapOverlayTest, OverlayAndServiceObjectsOutlivingTheMapOnlyFail) {
     auto overlay = MakeOverlay();
+    const auto service = map_->MPSObject();
+    auto collection = Collection();
+    ASSERT_TRUE(collection);
     map_.reset();
     EXPECT_EQ(overlay->GetAreaCount(), 0);
     EXPECT_EQ(overlay->GetLayerScale(), 0);
@@ -249,6 +242,13 @@ TEST_F(MapOverlayTest, OverlayOutlivingTheMapOnlyFails) {
     EXPECT_FALSE(overlay->MouseLatLong(&lat, &lon));
     EXPECT_EQ(lat, 0);
     overlay.reset();  // releases what it holds without crashing
+    EXPECT_EQ(collection->AddText(1, 1, "A", 0), 0);
+    EXPECT_EQ(collection->AddPolyline({1, 2}, {1, 2}, 2, 0), 0);
+    EXPECT_FALSE(collection->DeleteElement(1));
+    EXPECT_FALSE(service->GetClient());
+    EXPECT_FALSE(client_->GetCollection());
+    EXPECT_TRUE(client_->ReleaseCollection(collection->CollectionID()));
+    EXPECT_TRUE(service->ReleaseClient(client_->ClientID()));
 }
 
 TEST_F(MapOverlayTest, FillsItsParent) {
