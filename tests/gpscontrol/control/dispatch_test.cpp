@@ -131,7 +131,7 @@ TEST(DispatchWalk, EveryDispidResolvesByNameAndBackAndStandsInTheTypeLibrary) {
     EXPECT_EQ(sorvane_get_param_count(-5), -1);
 }
 
-TEST(DispatchWalk, InvokeAnswersAsTheTypedWrapperWithTheNoStoreValuesWithoutAStore) {
+TEST(DispatchWalk, InvokeAnswersAsTheTypedWrapperWithAStoreAndWithoutOne) {
     // Transfers and the NMEA receiver find no device behind port 1.
     testsupport::ScopedEnv port("SORVANE_COM1", controltest::kMissingPort);
     Walk(true);
