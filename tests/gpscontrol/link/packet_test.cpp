@@ -12,7 +12,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
 Bytes Wire(std::uint8_t id, const Bytes& data) {
     const Bytes p = BuildPacket(id, data);
@@ -29,7 +28,7 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 // A line that plays back scripted bytes and keeps what is written to it.
 class ScriptedLine : public ByteStream {
   public:
-    explicit ScriptedLine(Bytes incoming) : in_(incoming.begin(), incoming.end()) {}
+    explicit ScriptedLine(const Bytes& incoming) : in_(incoming.begin(), incoming.end()) {}
     std::uint16_t ReadByte() override {
         if (in_.empty())
             return kReadTimeout;
@@ -51,275 +50,144 @@ class ScriptedLine : public ByteStream {
     std::deque<std::uint8_t> in_;
 };
 
-// --- Encoding ---------------------------------------------------------------
+// A slot with guard bytes after it that catch any write past its end.
+struct GuardedSlot {
+    GuardedSlot() { std::fill(std::begin(guard), std::end(guard), 0xAA); }
+    bool intact() const {
+        return std::all_of(std::begin(guard), std::end(guard), [](auto g) { return g == 0xAA; });
+    }
+    std::uint8_t slot[kPacketSlotSize];
+    std::uint8_t guard[64];
+};
 
-TEST(PacketEncoding, ProductRequestIsSixBytesOnTheWire) {
-    EXPECT_THAT(Wire(kPidProductRequest, {}), ElementsAre(0x10, 0xFE, 0x00, 0x02, 0x10, 0x03));
-}
-
-TEST(PacketEncoding, AcknowledgementBuilderMakesAValidEightBytePacket) {
-    const auto ack = BuildAckPacket(0x23);
-    EXPECT_THAT(ack, ElementsAre(0x10, 0x06, 0x02, 0x23, 0x00, 0xD5, 0x10, 0x03));
-    const auto nak = BuildNakPacket(0xFF);
-    EXPECT_THAT(nak, ElementsAre(0x10, 21, 0x02, 0xFF, 0x00, 0xEA, 0x10, 0x03));
-}
-
-TEST(PacketEncoding, DleInSizeDataAndChecksumIsDoubled) {
+TEST(PacketEncoding, FramesOnTheWire) {
     // 16 data bytes (size 0x10), one of them 0x10.
-    Bytes data(16, 0x01);
-    data[3] = 0x10;
-    const Bytes wire = Wire(0x22, data);
-    Bytes expected = {0x10, 0x22, 0x10, 0x10, 0x01, 0x01, 0x01, 0x10, 0x10};
-    expected.insert(expected.end(), 12, 0x01);
+    Bytes sixteen(16, 0x01);
+    sixteen[3] = 0x10;
+    Bytes stuffed = {0x10, 0x22, 0x10, 0x10, 0x01, 0x01, 0x01, 0x10, 0x10};
+    stuffed.insert(stuffed.end(), 12, 0x01);
     // checksum: -(0x22 + 0x10 + 15 * 1 + 0x10) = -(0x51) = 0xAF
-    expected.insert(expected.end(), {0xAF, 0x10, 0x03});
-    EXPECT_THAT(wire, ElementsAreArray(expected));
-
-    // A checksum of exactly 0x10 is doubled too: id 0xE0, no data.
-    EXPECT_THAT(Wire(0xE0, {}), ElementsAre(0x10, 0xE0, 0x00, 0x20, 0x10, 0x03));
-    EXPECT_THAT(Wire(0xF0, {}), ElementsAre(0x10, 0xF0, 0x00, 0x10, 0x10, 0x10, 0x03));
+    stuffed.insert(stuffed.end(), {0xAF, 0x10, 0x03});
+    EXPECT_EQ(Wire(0x22, sixteen), stuffed);
+    EXPECT_EQ(Wire(kPidProductRequest, {}), (Bytes{0x10, 0xFE, 0x00, 0x02, 0x10, 0x03}));
+    EXPECT_EQ(Wire(0xE0, {}), (Bytes{0x10, 0xE0, 0x00, 0x20, 0x10, 0x03}));
+    // A checksum of exactly 0x10 is doubled too.
+    EXPECT_EQ(Wire(0xF0, {}), (Bytes{0x10, 0xF0, 0x00, 0x10, 0x10, 0x10, 0x03}));
+    EXPECT_THAT(BuildAckPacket(0x23), ElementsAre(0x10, 0x06, 0x02, 0x23, 0x00, 0xD5, 0x10, 0x03));
+    EXPECT_THAT(BuildNakPacket(0xFF), ElementsAre(0x10, 21, 0x02, 0xFF, 0x00, 0xEA, 0x10, 0x03));
 }
 
-TEST(PacketEncoding, SendPacketWritesChecksumIntoCallerBufferAndSendsOnce) {
-    Bytes p = {0x10, 0x0A, 0x02, 0x06, 0x00, 0xFF, 0x10, 0x03};  // preset checksum
+TEST(PacketEncoding, SendPacketWritesTheChecksumIntoTheCallersBufferAndFramesItItself) {
+    // A preset checksum, and framing bytes that are not read.
+    Bytes p = {0x00, 0x0A, 0x02, 0x06, 0x00, 0xFF, 0x77, 0x77};
     ScriptedLine line({});
     EXPECT_EQ(SendPacket(line, p.data(), p.size()), 8);
     EXPECT_EQ(p[5], 0xEE);  // -(0x0A + 2 + 6)
     EXPECT_EQ(line.writes, 1);
-    EXPECT_THAT(line.written, ElementsAre(0x10, 0x0A, 0x02, 0x06, 0x00, 0xEE, 0x10, 0x03));
-}
-
-TEST(PacketEncoding, SendPacketIgnoresCallerFramingBytes) {
-    Bytes p = {0x00, 0xFE, 0x00, 0x00, 0x77, 0x77};
-    ScriptedLine line({});
-    SendPacket(line, p.data(), p.size());
-    EXPECT_THAT(line.written, ElementsAre(0x10, 0xFE, 0x00, 0x02, 0x10, 0x03));
+    EXPECT_EQ(line.written, (Bytes{0x10, 0x0A, 0x02, 0x06, 0x00, 0xEE, 0x10, 0x03}));
 }
 
 // --- Frame parser: table rows -------------------------------------------------
 
-struct ParseRow {
-    const char* name;
-    Bytes input;
-    FrameStatus status;
-    std::size_t consumed;
-    std::uint8_t id;
-};
+const Bytes kClean = Wire(0x23, {0x41, 0x10, 0x42});  // 10 23 03 41 10 10 42 cs 10 03
 
-class ParseFrameRows : public ::testing::TestWithParam<ParseRow> {};
-
-TEST_P(ParseFrameRows, ClassifiesAndConsumes) {
-    const ParseRow& row = GetParam();
+// The status and length of the first thing in input, and the ID of a frame.
+void ExpectFrame(const char* name, const Bytes& input, FrameStatus status, std::size_t consumed,
+                 std::uint8_t id = 0) {
+    SCOPED_TRACE(name);
     std::uint8_t out[kPacketSlotSize];
-    const FrameResult r = ParseFrame(row.input, out);
-    EXPECT_EQ(r.status, row.status);
-    EXPECT_EQ(r.consumed, row.consumed);
-    if (row.status != FrameStatus::kGarbage && row.status != FrameStatus::kIncomplete) {
-        EXPECT_EQ(r.id, row.id);
+    const FrameResult r = ParseFrame(input, out);
+    EXPECT_EQ(r.status, status);
+    EXPECT_EQ(r.consumed, consumed);
+    if (status != FrameStatus::kGarbage && status != FrameStatus::kIncomplete) {
+        EXPECT_EQ(r.id, id);
     }
 }
 
-const Bytes kClean = Wire(0x23, {0x41, 0x10, 0x42});  // 10 23 03 41 10 10 42 cs 10 03
-
-Bytes WithBadChecksum() {
-    Bytes b = Wire(0x1B, {0x05, 0x00});
-    b[5] ^= 0x01;
-    return b;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, ParseFrameRows,
-    ::testing::Values(
-        ParseRow{"clean", kClean, FrameStatus::kGood, kClean.size(), 0x23},
-        ParseRow{"leading_garbage", Concat({{'$', 'G', 0x03, 0x10, 0x03}, kClean}),
-                 FrameStatus::kGarbage, 5, 0},
-        ParseRow{"bad_checksum", WithBadChecksum(), FrameStatus::kBadChecksum, 8, 0x1B},
-        // Size says 4 but DLE ETX comes after 2 data bytes and the checksum.
-        ParseRow{"bad_length_short",
-                 {0x10, 0x1B, 0x04, 0x05, 0x00, 0xDC, 0x10, 0x03},
-                 FrameStatus::kBadFraming,
-                 8,
-                 0x1B},
-        // Size says 1 but two data bytes arrive before DLE ETX.
-        ParseRow{"bad_length_long",
-                 {0x10, 0x1B, 0x01, 0x05, 0x00, 0xDF, 0x10, 0x03},
-                 FrameStatus::kBadFraming,
-                 5,
-                 0x1B},
-        ParseRow{"truncated_then_new_frame",
-                 Concat({{0x10, 0x23, 0x05, 0x01}, Wire(0x06, {0x23, 0x00})}),
-                 FrameStatus::kBadFraming, 4, 0x23},
-        ParseRow{"two_back_to_back", Concat({kClean, Wire(0x06, {0x23, 0x00})}), FrameStatus::kGood,
-                 kClean.size(), 0x23},
-        ParseRow{"empty", {}, FrameStatus::kIncomplete, 0, 0},
-        ParseRow{"lone_dle", {0x10}, FrameStatus::kIncomplete, 0, 0},
-        ParseRow{"half_frame", {0x10, 0x23, 0x03, 0x41}, FrameStatus::kIncomplete, 0, 0},
-        ParseRow{"stuffed_dle_pending", {0x10, 0x23, 0x03, 0x10}, FrameStatus::kIncomplete, 0, 0},
-        ParseRow{"dle_etx_is_garbage", {0x10, 0x03, 0x10}, FrameStatus::kGarbage, 2, 0},
-        ParseRow{"dle_dle_is_garbage", {0x10, 0x10, 0x23}, FrameStatus::kGarbage, 1, 0}),
-    [](const ::testing::TestParamInfo<ParseRow>& info) { return std::string(info.param.name); });
-
-TEST(ParseFrame, UnstuffsIntoTheSlotLayout) {
-    std::uint8_t out[kPacketSlotSize];
-    const FrameResult r = ParseFrame(kClean, out);
-    ASSERT_EQ(r.status, FrameStatus::kGood);
-    EXPECT_EQ(r.dataSize, 3u);
-    EXPECT_THAT(Bytes(out, out + 9), ElementsAre(0x10, 0x23, 0x03, 0x41, 0x10, 0x42,
-                                                 PacketChecksum(out, 9), 0x10, 0x03));
-    EXPECT_EQ((0x23 + 3 + 0x41 + 0x10 + 0x42 + out[6]) & 0xFF, 0);
-}
-
-TEST(ParseFrame, SizeAndChecksumOfDleAreRestored) {
-    Bytes data(16, 0x10);
-    const Bytes wire = Wire(0x22, data);
-    EXPECT_EQ(wire.size(), 2u + 2 + 32 + 1 + 2);
-    std::uint8_t out[kPacketSlotSize];
-    const FrameResult r = ParseFrame(wire, out);
-    ASSERT_EQ(r.status, FrameStatus::kGood);
-    EXPECT_EQ(out[2], 0x10);
-    EXPECT_EQ(Bytes(out + 3, out + 19), data);
-
-    const Bytes f0 = Wire(0xF0, {});
-    ASSERT_EQ(ParseFrame(f0, out).status, FrameStatus::kGood);
-    EXPECT_EQ(out[3], 0x10);
+TEST(ParseFrame, Rows) {
+    using enum FrameStatus;
+    Bytes badSum = Wire(0x1B, {0x05, 0x00});
+    badSum[5] ^= 0x01;
+    const Bytes ack = Wire(0x06, {0x23, 0x00});
+    ExpectFrame("clean", kClean, kGood, kClean.size(), 0x23);
+    ExpectFrame("leading garbage", Concat({{'$', 'G', 0x03, 0x10, 0x03}, kClean}), kGarbage, 5);
+    ExpectFrame("bad checksum", badSum, kBadChecksum, 8, 0x1B);
+    // Size says 4 but DLE ETX comes after 2 data bytes and the checksum.
+    ExpectFrame("short", {0x10, 0x1B, 0x04, 0x05, 0x00, 0xDC, 0x10, 0x03}, kBadFraming, 8, 0x1B);
+    // Size says 1 but two data bytes arrive before DLE ETX.
+    ExpectFrame("long", {0x10, 0x1B, 0x01, 0x05, 0x00, 0xDF, 0x10, 0x03}, kBadFraming, 5, 0x1B);
+    ExpectFrame("truncated", Concat({{0x10, 0x23, 0x05, 0x01}, ack}), kBadFraming, 4, 0x23);
+    ExpectFrame("two back to back", Concat({kClean, ack}), kGood, kClean.size(), 0x23);
+    ExpectFrame("empty", {}, kIncomplete, 0);
+    ExpectFrame("lone DLE", {0x10}, kIncomplete, 0);
+    ExpectFrame("half a frame", {0x10, 0x23, 0x03, 0x41}, kIncomplete, 0);
+    ExpectFrame("stuffed DLE pending", {0x10, 0x23, 0x03, 0x10}, kIncomplete, 0);
+    ExpectFrame("DLE ETX", {0x10, 0x03, 0x10}, kGarbage, 2);
+    ExpectFrame("DLE DLE", {0x10, 0x10, 0x23}, kGarbage, 1);
+    // 250 data bytes is the largest a slot takes; a longer frame is read to its end.
+    const Bytes most = Wire(0x22, Bytes(250, 0x10)), over = Wire(0x22, Bytes(251, 0));
+    ExpectFrame("250 data bytes", most, kGood, most.size(), 0x22);
+    ExpectFrame("251 data bytes", over, kBadFraming, over.size(), 0x22);
 }
 
 TEST(ParseFrame, SplitAtEveryByteIsIncompleteUntilTheLast) {
-    const Bytes frame = Wire(0x10 + 0x13, {0x10, 0x10, 0x00, 0xFF, 0x10});
+    const Bytes frame = Wire(0x23, {0x10, 0x10, 0x00, 0xFF, 0x10});
     std::uint8_t out[kPacketSlotSize];
     for (std::size_t cut = 0; cut < frame.size(); ++cut) {
         const FrameResult r = ParseFrame({frame.data(), cut}, out);
         EXPECT_EQ(r.status, FrameStatus::kIncomplete) << "cut at " << cut;
-        EXPECT_EQ(r.consumed, 0u);
+        EXPECT_EQ(r.consumed, 0u) << "cut at " << cut;
     }
     EXPECT_EQ(ParseFrame(frame, out).status, FrameStatus::kGood);
 }
 
-TEST(ParseFrame, OversizedFrameIsReadToItsEndWithoutOverrunningTheSlot) {
-    Bytes data(255, 0x10);  // worst case: every byte stuffed
-    const Bytes wire = Wire(0x22, data);
-    // Guard bytes after the slot catch any write past it.
-    struct {
-        std::uint8_t slot[kPacketSlotSize];
-        std::uint8_t guard[64];
-    } mem;
-    std::fill(std::begin(mem.guard), std::end(mem.guard), 0xAA);
-    const FrameResult r = ParseFrame(wire, mem.slot);
-    EXPECT_EQ(r.status, FrameStatus::kBadFraming);
-    EXPECT_EQ(r.consumed, wire.size());
-    EXPECT_EQ(r.dataSize, 255u);
-    for (std::uint8_t g : mem.guard)
-        ASSERT_EQ(g, 0xAA);
-
-    // 250 data bytes is the largest a slot takes.
-    const Bytes fits = Wire(0x22, Bytes(250, 0x10));
-    const FrameResult ok = ParseFrame(fits, mem.slot);
-    EXPECT_EQ(ok.status, FrameStatus::kGood);
-    EXPECT_EQ(mem.slot[255], 0x03);
-    EXPECT_EQ(ParseFrame(Wire(0x22, Bytes(251, 0)), mem.slot).status, FrameStatus::kBadFraming);
-}
-
 // --- ReceivePacket over a scripted line --------------------------------------
 
-TEST(ReceivePacket, ReturnsLengthAndSkipsGarbage) {
-    ScriptedLine line(Concat({{'x', 0x03, 0x10, 0x03}, kClean, {0x55}}));
-    std::uint8_t buf[kPacketSlotSize];
-    EXPECT_EQ(ReceivePacket(line, buf), 9);
-    EXPECT_EQ(buf[1], 0x23);
-    EXPECT_TRUE(line.written.empty());
-    EXPECT_EQ(line.left(), 1u);  // nothing read past the frame
-}
-
-TEST(ReceivePacket, TwoFramesBackToBackComeOutOneByOne) {
-    ScriptedLine line(Concat({Wire(0x06, {0xFE, 0}), Wire(0xFF, {0x82, 0, 0x2C, 0x01, 'e', 0})}));
-    std::uint8_t buf[kPacketSlotSize];
-    EXPECT_EQ(ReceivePacket(line, buf), 8);
-    EXPECT_EQ(buf[1], 0x06);
-    EXPECT_EQ(ReceivePacket(line, buf), 12);
-    EXPECT_EQ(buf[1], 0xFF);
-    EXPECT_EQ(buf[3], 0x82);
-    EXPECT_EQ(ReceivePacket(line, buf), 0);
-}
-
-TEST(ReceivePacket, BadChecksumIsAnsweredWithNakAndTheRetransmissionTaken) {
-    Bytes bad = Wire(0x23, {1, 2, 3});
-    bad[6] ^= 0xFF;
-    ScriptedLine line(Concat({bad, Wire(0x23, {1, 2, 3})}));
-    std::uint8_t buf[kPacketSlotSize];
-    EXPECT_EQ(ReceivePacket(line, buf), 9);
-    EXPECT_EQ(buf[4], 2);
-    const auto nak = BuildNakPacket(0x23);
-    EXPECT_THAT(line.written, ElementsAreArray(nak));
-}
-
-TEST(ReceivePacket, GivesUpAfterThreeNaks) {
-    Bytes bad = Wire(0x23, {1, 2, 3});
-    bad[6] ^= 0xFF;
-    ScriptedLine line(Concat({bad, bad, bad, bad, Wire(0x23, {1, 2, 3})}));
-    std::uint8_t buf[kPacketSlotSize];
-    EXPECT_EQ(ReceivePacket(line, buf), 0);
-    EXPECT_EQ(line.written.size(), 3u * 8);
-    // The good frame after the fourth bad one was not read.
-    EXPECT_EQ(line.left(), 9u);
-}
-
-TEST(ReceivePacket, OversizedPacketIsDroppedAndNaked) {
-    ScriptedLine line(Concat({Wire(0x22, Bytes(255, 0x10)), Wire(0x22, Bytes(4, 7))}));
-    struct {
-        std::uint8_t slot[kPacketSlotSize];
-        std::uint8_t guard[64];
-    } mem;
-    std::fill(std::begin(mem.guard), std::end(mem.guard), 0xAA);
-    EXPECT_EQ(ReceivePacket(line, mem.slot), 10);
-    EXPECT_THAT(line.written, ElementsAreArray(BuildNakPacket(0x22)));
-    for (std::uint8_t g : mem.guard)
-        ASSERT_EQ(g, 0xAA);
-}
-
-TEST(ReceivePacket, TimeOutInTheMiddleOfAPacketReturnsZero) {
-    Bytes wire = Wire(0x22, Bytes(13, 1));
-    wire.resize(wire.size() / 2);
-    ScriptedLine line(wire);
-    std::uint8_t buf[kPacketSlotSize];
-    EXPECT_EQ(ReceivePacket(line, buf), 0);
-    EXPECT_TRUE(line.written.empty());
-}
-
-TEST(ReceivePacket, EndlessGarbageEndsTheReceive) {
-    ScriptedLine line(Bytes(kMaxGarbageBytes + 100, '$'));
-    std::uint8_t buf[kPacketSlotSize];
-    EXPECT_EQ(ReceivePacket(line, buf), 0);
-    EXPECT_GT(line.left(), 0u);
-}
-
-TEST(ReceivePacket, TruncatedFrameFollowedByAGoodOneYieldsTheGoodOne) {
-    ScriptedLine line(Concat({{0x10, 0x23, 0x05, 0x01}, Wire(0x06, {0x23, 0x00})}));
-    std::uint8_t buf[kPacketSlotSize];
-    EXPECT_EQ(ReceivePacket(line, buf), 8);
-    EXPECT_EQ(buf[1], 0x06);
-    EXPECT_THAT(line.written, ElementsAreArray(BuildNakPacket(0x23)));
-}
-
-TEST(ReceivePacket, RandomBytesNeverOverrunOrHang) {
-    std::uint32_t seed = 12345;
-    for (int round = 0; round < 200; ++round) {
-        Bytes noise(600);
-        for (auto& b : noise) {
-            seed = seed * 1103515245u + 12345u;
-            const std::uint8_t r = static_cast<std::uint8_t>(seed >> 16);
-            b = (r & 3) == 0 ? 0x10 : r;
-        }
-        ScriptedLine line(noise);
-        std::uint8_t buf[kPacketSlotSize];
-        for (int i = 0; i < 50 && line.left() > 0; ++i) {
-            const int n = ReceivePacket(line, buf);
-            ASSERT_TRUE(n == 0 || (n >= 6 && n <= 256));
-            if (n > 0) {
-                EXPECT_EQ(n, buf[2] + 6);
-                EXPECT_EQ(PacketChecksum(buf, n), buf[n - 3]);
-            }
-        }
+// Receives once per packet wanted (an empty one: the receive returns 0), then
+// checks the NAKs sent (by the IDs they name) and how many bytes were not read.
+void ExpectReceives(const char* name, const Bytes& input, const std::vector<Bytes>& packets,
+                    const Bytes& naked, std::size_t left) {
+    SCOPED_TRACE(name);
+    ScriptedLine line(input);
+    for (const Bytes& want : packets) {
+        GuardedSlot mem;
+        const int n = ReceivePacket(line, mem.slot);
+        EXPECT_EQ(Bytes(mem.slot, mem.slot + n), want);
+        EXPECT_TRUE(mem.intact());
     }
+    Bytes naks;
+    for (std::uint8_t id : naked) {
+        const auto nak = BuildNakPacket(id);
+        naks.insert(naks.end(), nak.begin(), nak.end());
+    }
+    EXPECT_EQ(line.written, naks);
+    EXPECT_EQ(line.left(), left);
+}
+
+TEST(ReceivePacket, Rows) {
+    const Bytes good = Wire(0x23, {1, 2, 3});
+    Bytes bad = good;
+    bad[6] ^= 0xFF;
+    Bytes cut = Wire(0x22, Bytes(13, 1));
+    cut.resize(cut.size() / 2);
+    ExpectReceives("garbage, then a frame", Concat({{'x', 0x03, 0x10, 0x03}, kClean, {0x55}}),
+                   {BuildPacket(0x23, Bytes{0x41, 0x10, 0x42})}, {}, 1);
+    // Back to back, with a size and a checksum of 0x10 to restore.
+    ExpectReceives("two frames", Concat({Wire(0x22, Bytes(16, 0x10)), Wire(0xF0, {})}),
+                   {BuildPacket(0x22, Bytes(16, 0x10)), BuildPacket(0xF0, {}), {}}, {}, 0);
+    // A bad frame is answered with a NAK and the retransmission taken.
+    ExpectReceives("bad checksum", Concat({bad, good}), {BuildPacket(0x23, Bytes{1, 2, 3})}, {0x23},
+                   0);
+    ExpectReceives("truncated, then a good frame",
+                   Concat({{0x10, 0x23, 0x05, 0x01}, Wire(6, {0x23, 0})}),
+                   {BuildPacket(0x06, Bytes{0x23, 0})}, {0x23}, 0);
+    ExpectReceives("oversized", Concat({Wire(0x22, Bytes(255, 0x10)), Wire(0x22, Bytes(4, 7))}),
+                   {BuildPacket(0x22, Bytes(4, 7))}, {0x22}, 0);
+    // Three NAKs at most: the good frame after the fourth bad one is not read.
+    ExpectReceives("four bad frames", Concat({bad, bad, bad, bad, good}), {{}}, {0x23, 0x23, 0x23},
+                   good.size());
+    ExpectReceives("stream cut in the middle", cut, {{}}, {}, 0);
+    ExpectReceives("endless garbage", Bytes(kMaxGarbageBytes + 100, '$'), {{}}, {}, 99);
 }
 
 }  // namespace

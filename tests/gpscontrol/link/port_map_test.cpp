@@ -16,53 +16,32 @@ using testsupport::ScopedEnv;
 class PortMap : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("sorvane-ports-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_ / "sorvane");
-        config_.emplace("XDG_CONFIG_HOME", dir_.string());
         for (int n = 1; n <= 9; ++n)
             ::unsetenv(("SORVANE_COM" + std::to_string(n)).c_str());
+        std::filesystem::create_directories(dir_ / "sorvane");
     }
-    void TearDown() override {
-        config_.reset();
-        std::filesystem::remove_all(dir_);
-    }
-    void WriteConfig(const std::string& text) {
-        std::ofstream(dir_ / "sorvane" / "ports.conf") << text;
-    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    std::filesystem::path dir_;
-    std::optional<ScopedEnv> config_;
+    const std::filesystem::path dir_ =
+        std::filesystem::temp_directory_path() / ("sorvane-ports-" + std::to_string(::getpid()));
+    ScopedEnv config_{"XDG_CONFIG_HOME", dir_.string()};
 };
 
-TEST_F(PortMap, DefaultIsTheNumberedSerialDevice) {
+TEST_F(PortMap, EnvironmentThenFileThenTheNumberedSerialDevice) {
     EXPECT_EQ(PortDevicePath(1), "/dev/ttyS0");
     EXPECT_EQ(PortDevicePath(9), "/dev/ttyS8");
-}
-
-TEST_F(PortMap, NumbersOutsideOneToNineNameNoDevice) {
-    EXPECT_EQ(PortDevicePath(0), "");
-    EXPECT_EQ(PortDevicePath(10), "");
-    EXPECT_EQ(PortDevicePath(-1), "");
-    EXPECT_EQ(PortDevicePath(255), "");
-}
-
-TEST_F(PortMap, FileLinesMapPorts) {
-    WriteConfig("# receivers\n\nCOM1=/dev/ttyUSB0\r\n com3 = /dev/ttyACM1 \nCOM4=\nbroken line\n");
+    for (int none : {0, 10, -1, 255})
+        EXPECT_EQ(PortDevicePath(none), "") << none;
+    std::ofstream(dir_ / "sorvane" / "ports.conf")
+        << "# receivers\n\nCOM1=/dev/ttyUSB0\r\n com3 = /dev/ttyACM1 \nCOM4=\nbroken line\n"
+        << "COM2=/dev/ttyUSB9\n";
     EXPECT_EQ(PortDevicePath(1), "/dev/ttyUSB0");
     EXPECT_EQ(PortDevicePath(3), "/dev/ttyACM1");
-    EXPECT_EQ(PortDevicePath(2), "/dev/ttyS1");
     EXPECT_EQ(PortDevicePath(4), "/dev/ttyS3");
-}
-
-TEST_F(PortMap, EnvironmentComesBeforeTheFile) {
-    WriteConfig("COM2=/dev/ttyUSB9\n");
+    EXPECT_EQ(PortDevicePath(2), "/dev/ttyUSB9");
     ScopedEnv env("SORVANE_COM2", "/dev/pts/77");
     EXPECT_EQ(PortDevicePath(2), "/dev/pts/77");
-}
-
-TEST_F(PortMap, HomeConfigIsUsedWithoutXdgConfigHome) {
-    config_.reset();
+    // Without XDG_CONFIG_HOME the file is under ~/.config.
     ScopedEnv noXdg("XDG_CONFIG_HOME", "");
     ScopedEnv home("HOME", dir_.string());
     std::filesystem::create_directories(dir_ / ".config" / "sorvane");
@@ -70,24 +49,16 @@ TEST_F(PortMap, HomeConfigIsUsedWithoutXdgConfigHome) {
     EXPECT_EQ(PortDevicePath(5), "/dev/ttyUSB5");
 }
 
-TEST_F(PortMap, OpeningAPortThatNamesNoDeviceFails) {
-    SerialPort port;
-    EXPECT_FALSE(port.Open(0, 9600, 0, 8, 0));
-    EXPECT_EQ(port.ErrorCode(), ENODEV);
-    EXPECT_FALSE(port.Open(10, 9600, 0, 8, 0));
-    EXPECT_FALSE(port.IsOpen());
-}
-
-TEST_F(PortMap, OpeningAMissingDeviceOrANonTerminalFails) {
+TEST_F(PortMap, OpeningWhatIsNoSerialLineFails) {
     ScopedEnv missing("SORVANE_COM7", (dir_ / "no-such-tty").string());
-    SerialPort port;
-    EXPECT_FALSE(port.Open(7, 9600, 0, 8, 0));
-    EXPECT_EQ(port.ErrorCode(), ENOENT);
-
     ScopedEnv notTty("SORVANE_COM8", "/dev/null");
-    EXPECT_FALSE(port.Open(8, 9600, 0, 8, 0));
-    EXPECT_EQ(port.ErrorCode(), ENOTTY);
-    EXPECT_FALSE(port.IsOpen());
+    const std::pair<int, int> cases[] = {{0, ENODEV}, {10, ENODEV}, {7, ENOENT}, {8, ENOTTY}};
+    SerialPort port;
+    for (const auto& [number, error] : cases) {
+        EXPECT_FALSE(port.Open(number, 9600, 0, 8, 0)) << number;
+        EXPECT_EQ(port.ErrorCode(), error) << number;
+        EXPECT_FALSE(port.IsOpen());
+    }
     EXPECT_EQ(port.ReadByte(), kReadTimeout);
     EXPECT_EQ(port.Write(reinterpret_cast<const std::uint8_t*>("x"), 1), -1);
     EXPECT_FALSE(port.Close());

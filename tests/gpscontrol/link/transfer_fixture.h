@@ -1,18 +1,23 @@
 #pragma once
 // Transfers against the receiver simulator on a pseudo-terminal: a store, a
 // simulator playing one model, the progress events, and expectations that
-// compare what arrived with what was sent, field by field.
+// compare what arrived with what was sent. Downloads are compared field by
+// field with the simulator's data; uploads byte for byte with the record
+// builders, which are pinned on their own.
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "link/device_records.h"
+#include "link/packet.h"
 #include "link/product_table.h"
 #include "link/transfers.h"
 #include "records.h"
@@ -22,21 +27,29 @@
 namespace sorvane::testing_transfers {
 
 using Progress = std::vector<std::pair<int, int>>;
+using Two = std::array<std::uint8_t, 2>;
+using Ids = std::vector<int>;
+using Packets = std::vector<gpssim::Packet>;
+using Held = std::array<std::string, 3>;  // tracks, waypoints, routes
 
 class TransferTest : public ::testing::Test {
   protected:
     void SetUp() override { ResetProductTable(); }
     void TearDown() override { ResetProductTable(); }
 
-    // A simulator playing productId; arguments as the program takes them.
-    gpssim::Options Receiver(int productId, const std::string& arguments = "") {
-        return testsupport::ParseSimOptions("--product " + std::to_string(productId) + " " +
-                                            arguments);
-    }
-    testsupport::RunningSimulator& Start(gpssim::Options options) {
-        sim_.emplace(std::move(options));
+    // A simulator playing product (arguments as the program takes them) with
+    // data instead of the built-in set, and the store set to the same product.
+    void Play(int product, const std::string& arguments = "",
+              std::optional<gpssim::DataSet> data = std::nullopt) {
+        gpssim::Options o =
+            testsupport::ParseSimOptions("--product " + std::to_string(product) + " " + arguments);
+        if (data)
+            o.data = std::move(data);
+        sim_.reset();
+        sim_.emplace(std::move(o));
         EXPECT_TRUE(sim_->ok());
-        return *sim_;
+        EXPECT_EQ(store_.SetProductID(product), IsKnownProduct(product) ? 1 : 0);
+        progress_.clear();
     }
     gpssim::Simulator& Sim() { return sim_->sim(); }
 
@@ -57,6 +70,41 @@ class TransferTest : public ::testing::Test {
         Sim().WaitForCompleteUploads(complete, std::chrono::seconds(complete > 0 ? 10 : 0));
         return Sim().Uploads();
     }
+    gpssim::Upload OneUpload(std::size_t complete = 1) {
+        const auto u = Uploads(complete);
+        EXPECT_EQ(u.size(), 1u);
+        return u.empty() ? gpssim::Upload{} : u[0];
+    }
+    // The packets the simulator took from us, once there are n.
+    Packets Received(std::size_t n) {
+        EXPECT_TRUE(Sim().WaitForReceived(n, std::chrono::seconds(10)));
+        return Sim().Received();
+    }
+
+    // One of everything, as the store holds it before a download.
+    void FillStore() {
+        store_.DeleteTrackAll();
+        store_.DeleteWaypointAll();
+        store_.DeleteRouteAll();
+        store_.AddTrack("OLD");
+        store_.AddTrackSegment(0);
+        store_.AddTrackData(0, 0, 1.0, 2.0, 3.0, 4u);
+        store_.AddWaypoint("OLD", "", 1.0, 2.0, 3.0, 0, 0, 0);
+        store_.AddRoute("OLD");
+    }
+    static inline const Held kFilled = {"OLD/1 ", "OLD ", "OLD "};
+    // The names the store holds, a track's with its point count.
+    Held Names() {
+        Held h;
+        for (int i = 0; i < store_.GetTrackCount(); ++i)
+            h[0] +=
+                store_.GetTrackName(i) + "/" + std::to_string(store_.GetTrackDataCount(i)) + " ";
+        for (int i = 0; i < store_.GetWaypointCount(); ++i)
+            h[1] += store_.GetWaypointID(i) + " ";
+        for (int i = 0; i < store_.GetRouteCount(); ++i)
+            h[2] += store_.GetRouteName(i) + " ";
+        return h;
+    }
 
     KelData store_;
     Progress progress_;
@@ -64,93 +112,75 @@ class TransferTest : public ::testing::Test {
     std::optional<testsupport::RunningSimulator> sim_;
 };
 
+// One track of n points; flags[i] starts a segment (the first point always).
+inline gpssim::DataSet OneTrack(int n, std::vector<bool> flags = {}) {
+    gpssim::DataSet d;
+    d.tracks.push_back({"T", {}});
+    for (int i = 0; i < n; ++i) {
+        const bool flag = i == 0 || (static_cast<std::size_t>(i) < flags.size() && flags[i]);
+        d.tracks[0].points.push_back({-35.5 + i * 0.01, 139.5 - i * 0.01, 1000u + i, 0.0f, flag});
+    }
+    return d;
+}
+
 // Degrees as they come back from the wire after the simulator sent them.
 inline double Received(double degrees) {
     return PositionFromWire(gpssim::DegreesToWire(degrees));
 }
 
-// The segments a track's points make: a point with its flag starts one, and
-// so does the first.
-inline std::vector<std::vector<gpssim::SimTrackPoint>> Segments(
-    const std::vector<gpssim::SimTrackPoint>& points) {
-    std::vector<std::vector<gpssim::SimTrackPoint>> s;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (i == 0 || points[i].newSegment)
-            s.emplace_back();
-        s.back().push_back(points[i]);
-    }
-    return s;
-}
-
+// A downloaded track against the points the simulator sent: a point with its
+// flag starts a segment, and so does the first.
 inline void ExpectTrack(const TrackRecord& got, const std::string& name,
                         const std::vector<gpssim::SimTrackPoint>& sent, bool newer) {
+    using Point = std::tuple<std::size_t, double, double, std::uint32_t, double>;
+    std::vector<Point> have, want;
+    for (std::size_t s = 0; s < got.segments.size(); ++s) {
+        for (const TrackPoint& p : got.segments[s].points)
+            have.emplace_back(s, p.latitude, p.longitude, p.time, p.altitude);
+    }
+    std::size_t segments = 0;
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        const gpssim::SimTrackPoint& q = sent[i];
+        segments += i == 0 || q.newSegment;
+        want.emplace_back(segments - 1, Received(q.latitude), Received(q.longitude), q.time,
+                          newer ? q.altitude : 0.0);
+    }
     EXPECT_EQ(std::string(got.name), name);
-    const auto segments = Segments(sent);
-    ASSERT_EQ(got.segments.size(), segments.size());
-    for (std::size_t s = 0; s < segments.size(); ++s) {
-        ASSERT_EQ(got.segments[s].points.size(), segments[s].size()) << "segment " << s;
-        for (std::size_t i = 0; i < segments[s].size(); ++i) {
-            SCOPED_TRACE("segment " + std::to_string(s) + " point " + std::to_string(i));
-            const TrackPoint& p = got.segments[s].points[i];
-            const gpssim::SimTrackPoint& q = segments[s][i];
-            EXPECT_EQ(p.latitude, Received(q.latitude));
-            EXPECT_EQ(p.longitude, Received(q.longitude));
-            EXPECT_EQ(p.time, q.time);
-            EXPECT_EQ(p.altitude, newer ? static_cast<double>(q.altitude) : 0.0);
-        }
+    EXPECT_EQ(got.segments.size(), segments);
+    EXPECT_EQ(have, want);
+}
+
+inline auto Fields(const WaypointRecord& w) {
+    return std::tuple(std::string(w.name), w.latitude, w.longitude, w.altitude,
+                      std::string(w.comment), w.symbol, w.display, w.proximity);
+}
+
+// Downloaded waypoints against the first n (all by default) the simulator
+// sent in layout type: each as the record parser, pinned on its own, reads
+// the simulator's record of it (character set 1).
+inline void ExpectWaypoints(const std::vector<WaypointRecord>& got,
+                            const std::vector<gpssim::SimWaypoint>& sent, int type,
+                            std::size_t n = SIZE_MAX) {
+    ASSERT_EQ(got.size(), std::min(n, sent.size()));
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        WaypointRecord want;
+        ASSERT_TRUE(ParseWaypoint(type, 1, gpssim::EncodeWaypoint(type, sent[i]), &want));
+        EXPECT_EQ(Fields(got[i]), Fields(want)) << "waypoint " << i;
     }
 }
 
-// A downloaded waypoint against the one the simulator sent in layout type
-// (character set 1).
-inline void ExpectWaypoint(const WaypointRecord& got, const gpssim::SimWaypoint& sent, int type) {
-    const bool newer = type == 4108 || type == 4109;
-    // Older layouts arrive padded with spaces, and are kept so.
-    const auto padded = [](std::string s, std::size_t n) {
-        s.resize(n, ' ');
-        return s;
-    };
-    EXPECT_EQ(std::string(got.name), newer ? sent.name.substr(0, 10) : padded(sent.name, 6));
-    EXPECT_EQ(got.latitude, Received(sent.latitude));
-    EXPECT_EQ(got.longitude, Received(sent.longitude));
-    EXPECT_EQ(got.altitude, newer ? WaypointAltitudeFromWire(sent.altitude) : 0.0);
-    EXPECT_EQ(std::string(got.comment), newer ? "" : padded(sent.comment, 40));
-    const int symbol = type == 4101 ? 0 : type == 4103 ? (sent.symbol & 0xFF) : sent.symbol;
-    EXPECT_EQ(got.symbol, symbol);
-    EXPECT_EQ(got.display, type == 4103 || type == 4104 ? sent.display : 0);
-    EXPECT_EQ(got.proximity, type == 4104 ? sent.proximity : 0.0f);
+// The data of a packet the builders make.
+inline std::vector<std::uint8_t> DataOf(const std::vector<std::uint8_t>& packet) {
+    const auto d = PacketData(packet.data(), packet.size());
+    return {d.begin(), d.end()};
 }
 
-// An uploaded waypoint record against the stored one it was built from
-// (character set 1).
-inline void ExpectUploadedWaypoint(const gpssim::UploadedPacket& p, const WaypointRecord& w,
-                                   int type) {
-    const bool newer = type == 4108 || type == 4109;
-    EXPECT_TRUE(p.sizeMatches);
-    std::string name = std::string(w.name).substr(0, newer ? 10 : 6);
-    for (char& c : name)
-        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    EXPECT_EQ(p.waypoint.name, name);
-    EXPECT_EQ(p.rawLatitude, WaypointPositionToWire(w.latitude));
-    EXPECT_EQ(p.rawLongitude, WaypointPositionToWire(w.longitude));
-    if (newer) {
-        EXPECT_EQ(p.waypoint.altitude,
-                  w.altitude == kNoAltitude ? 1.0e25f : static_cast<float>(w.altitude));
-        EXPECT_EQ(p.waypoint.symbol, w.symbol);
-        EXPECT_EQ(p.waypoint.comment, "");
-        return;
-    }
-    EXPECT_EQ(p.waypoint.comment, std::string(w.comment).substr(0, 40));
-    if (type == 4103) {
-        EXPECT_EQ(p.waypoint.symbol, w.symbol & 0xFF);
-        EXPECT_EQ(p.waypoint.display, w.display);
-    } else if (type == 4104) {
-        EXPECT_EQ(p.waypoint.symbol, w.symbol);
-        EXPECT_EQ(p.waypoint.display, w.display);
-        EXPECT_EQ(p.waypoint.proximity, w.proximity);
-    } else {
-        EXPECT_EQ(p.data.size(), 58u);
-    }
+// The records of an upload as the simulator took them.
+inline Packets Sent(const gpssim::Upload& u) {
+    Packets sent;
+    for (const auto& p : u.packets)
+        sent.push_back({p.id, p.data});
+    return sent;
 }
 
 }  // namespace sorvane::testing_transfers
