@@ -20,4 +20,8 @@ case "$flavour" in
 esac
 
 cmake "${args[@]}" >/dev/null
-cmake --build "$dir" -j "$(nproc)"
+if [ "$flavour" = fuzz ]; then
+    cmake --build "$dir" -j "$(nproc)" --target fuzzers
+else
+    cmake --build "$dir" -j "$(nproc)"
+fi
