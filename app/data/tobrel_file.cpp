@@ -38,10 +38,10 @@ const char* HandOut(const char* field, std::size_t fieldSize, char* buffer, int 
     return field;
 }
 
-WaypointData MakeWaypoint(const char* ident, const char* comment, double latitude, double longitude,
-                          double altitude, float distance, std::uint16_t symbol,
-                          std::uint16_t display) {
-    WaypointData w{};
+// A null text leaves that field as it was.
+void FillWaypoint(WaypointData& w, const char* ident, const char* comment, double latitude,
+                  double longitude, double altitude, float distance, std::uint16_t symbol,
+                  std::uint16_t display) {
     if (ident != nullptr)
         StoreText(w.ident, sizeof w.ident, ident);
     if (comment != nullptr)
@@ -52,7 +52,6 @@ WaypointData MakeWaypoint(const char* ident, const char* comment, double latitud
     w.distance = distance;
     w.symbol = symbol;
     w.display = display;
-    return w;
 }
 
 template <typename T>
@@ -350,17 +349,8 @@ bool TobrelFile::SetWaypoint(int index, const char* ident, const char* comment, 
                              std::uint16_t symbol, std::uint16_t display) {
     if (!InRange(pWaypointData, index))
         return false;
-    WaypointData& w = pWaypointData[static_cast<std::size_t>(index)];
-    if (ident != nullptr)
-        StoreText(w.ident, sizeof w.ident, ident);
-    if (comment != nullptr)
-        StoreText(w.comment, sizeof w.comment, comment);
-    w.latitude = latitude;
-    w.longitude = longitude;
-    w.altitude = static_cast<float>(altitude);
-    w.distance = distance;
-    w.symbol = symbol;
-    w.display = display;
+    FillWaypoint(pWaypointData[static_cast<std::size_t>(index)], ident, comment, latitude,
+                 longitude, altitude, distance, symbol, display);
     return true;
 }
 
@@ -451,10 +441,10 @@ bool TobrelFile::InsertRouteWaypoint(int route, int position, const char* ident,
     if (list.size() >= static_cast<std::size_t>(INT_MAX))
         return false;
     const std::size_t at = std::min(static_cast<std::size_t>(position), list.size());
+    WaypointData w{};
+    FillWaypoint(w, ident, comment, latitude, longitude, altitude, distance, symbol, display);
     try {
-        list.insert(
-            list.begin() + static_cast<std::ptrdiff_t>(at),
-            MakeWaypoint(ident, comment, latitude, longitude, altitude, distance, symbol, display));
+        list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), w);
     } catch (const std::exception&) {
         return false;
     }
