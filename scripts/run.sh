@@ -7,6 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
+
+# Qt wants a private runtime folder; a root shell on a server often has none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR=/tmp/runtime-$(id -u)
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+fi
 scripts/build.sh release
 
 bin=build/release
