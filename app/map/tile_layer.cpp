@@ -211,6 +211,12 @@ void CloseMbTiles(const QString& connection) {
     QSqlDatabase::removeDatabase(connection);
 }
 
+void BindTile(QSqlQuery& q, const TileKey& key) {
+    q.addBindValue(key.z);
+    q.addBindValue(key.x);
+    q.addBindValue(TmsRow(key.z, key.y));
+}
+
 }  // namespace
 
 std::unique_ptr<MbTilesLayer> MbTilesLayer::Open(const QString& path) {
@@ -274,9 +280,7 @@ bool MbTilesLayer::HasTile(const TileKey& key) {
     q.prepare(
         QStringLiteral("SELECT 1 FROM tiles WHERE zoom_level = ? AND tile_column = ? AND "
                        "tile_row = ? LIMIT 1"));
-    q.addBindValue(key.z);
-    q.addBindValue(key.x);
-    q.addBindValue(TmsRow(key.z, key.y));
+    BindTile(q, key);
     const bool has = q.exec() && q.next();
     hasTile_.insert(TileKeyHash(key), has);
     return has;
@@ -292,9 +296,7 @@ void MbTilesLayer::StartLoad(const TileKey& key) {
             q.prepare(
                 QStringLiteral("SELECT tile_data FROM tiles WHERE zoom_level = ? AND "
                                "tile_column = ? AND tile_row = ?"));
-            q.addBindValue(key.z);
-            q.addBindValue(key.x);
-            q.addBindValue(TmsRow(key.z, key.y));
+            BindTile(q, key);
             if (q.exec() && q.next()) {
                 image.loadFromData(q.value(0).toByteArray());
             }

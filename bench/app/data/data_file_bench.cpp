@@ -50,6 +50,19 @@ const std::string& Folder() {
     return dir;
 }
 
+std::size_t FileSize(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    tobrel::ReadWholeFile(path, bytes);
+    return bytes.size();
+}
+
+// Bytes of the file and track points handled per second.
+void SetFileRates(benchmark::State& state, std::size_t fileBytes) {
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fileBytes));
+    state.counters["points/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kPoints, benchmark::Counter::kIsRate);
+}
+
 void BM_NativeWriteFile(benchmark::State& state) {
     const auto& store = BigStore();
     const std::string path = Folder() + "/bench.tb2";
@@ -57,11 +70,7 @@ void BM_NativeWriteFile(benchmark::State& state) {
         if (!tobrel::WriteNativeFile(store, path))
             state.SkipWithError("write failed");
     }
-    std::vector<std::uint8_t> bytes;
-    tobrel::ReadWholeFile(path, bytes);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
-    state.counters["points/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kPoints, benchmark::Counter::kIsRate);
+    SetFileRates(state, FileSize(path));
 }
 BENCHMARK(BM_NativeWriteFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -69,15 +78,14 @@ void BM_NativeReadFile(benchmark::State& state) {
     const std::string path = Folder() + "/bench.tb2";
     if (!tobrel::WriteNativeFile(BigStore(), path))
         state.SkipWithError("write failed");
-    std::vector<std::uint8_t> bytes;
-    tobrel::ReadWholeFile(path, bytes);
+    const std::size_t fileBytes = FileSize(path);
     for (auto _ : state) {
         tobrel::TobrelFile store;
         if (!tobrel::ReadNativeFile(store, path))
             state.SkipWithError("read failed");
         benchmark::DoNotOptimize(store.GetTrackPointCount(9));
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fileBytes));
 }
 BENCHMARK(BM_NativeReadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -109,11 +117,7 @@ void BM_ScriptWriteFile(benchmark::State& state) {
         if (!tobrel::WriteMapServerScript(BigStore(), path, true, true, true, nullptr, 0, 2))
             state.SkipWithError("write failed");
     }
-    std::vector<std::uint8_t> bytes;
-    tobrel::ReadWholeFile(path, bytes);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
-    state.counters["points/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kPoints, benchmark::Counter::kIsRate);
+    SetFileRates(state, FileSize(path));
 }
 BENCHMARK(BM_ScriptWriteFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -121,17 +125,14 @@ void BM_ScriptReadFile(benchmark::State& state) {
     const std::string path = Folder() + "/bench.mps";
     if (!tobrel::WriteMapServerScript(BigStore(), path, true, true, true, nullptr, 0, 2))
         state.SkipWithError("write failed");
-    std::vector<std::uint8_t> bytes;
-    tobrel::ReadWholeFile(path, bytes);
+    const std::size_t fileBytes = FileSize(path);
     for (auto _ : state) {
         tobrel::TobrelFile store;
         tobrel::ReadMapServerScript(store, path, tobrel::kReadLines);
         tobrel::ReadMapServerScript(store, path, tobrel::kReadPoints);
         benchmark::DoNotOptimize(store.GetTrackCount());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
-    state.counters["points/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kPoints, benchmark::Counter::kIsRate);
+    SetFileRates(state, fileBytes);
 }
 BENCHMARK(BM_ScriptReadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 

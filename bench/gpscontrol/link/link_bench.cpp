@@ -26,6 +26,19 @@ std::vector<std::uint8_t> TrackPointPacket(int i) {
     return sorvane::BuildTrackPointPacket(true, p, i == 0);
 }
 
+// Starts the simulator and opens its terminal, or marks the benchmark skipped.
+bool OpenSimulator(benchmark::State& state, gpssim::Simulator& sim, sorvane::SerialPort& port) {
+    if (!sim.Start()) {
+        state.SkipWithError("no pseudo-terminal");
+        return false;
+    }
+    if (!port.OpenDevice(sim.slavePath(), sorvane::PortSettings{})) {
+        state.SkipWithError("cannot open the simulator's terminal");
+        return false;
+    }
+    return true;
+}
+
 void BM_StuffAndParseFrame(benchmark::State& state) {
     const std::vector<std::uint8_t> packet = TrackPointPacket(7);
     std::uint8_t slot[sorvane::kPacketSlotSize];
@@ -41,15 +54,9 @@ BENCHMARK(BM_StuffAndParseFrame);
 // One iteration: the host sends a track point and receives the acknowledgement.
 void BM_PacketExchangeUnthrottled(benchmark::State& state) {
     gpssim::Simulator sim;
-    if (!sim.Start()) {
-        state.SkipWithError("no pseudo-terminal");
-        return;
-    }
     sorvane::SerialPort port;
-    if (!port.OpenDevice(sim.slavePath(), sorvane::PortSettings{})) {
-        state.SkipWithError("cannot open the simulator's terminal");
+    if (!OpenSimulator(state, sim, port))
         return;
-    }
     std::vector<std::uint8_t> packet = TrackPointPacket(1);
     std::uint8_t slot[sorvane::kPacketSlotSize];
     for (auto _ : state) {
@@ -86,15 +93,9 @@ void BM_Throttled1000PacketsAt9600(benchmark::State& state) {
                 }
                 e.Queue({sorvane::kPidTransferComplete, {6, 0}});
             });
-        if (!sim.Start()) {
-            state.SkipWithError("no pseudo-terminal");
-            return;
-        }
         sorvane::SerialPort port;
-        if (!port.OpenDevice(sim.slavePath(), sorvane::PortSettings{})) {
-            state.SkipWithError("cannot open the simulator's terminal");
+        if (!OpenSimulator(state, sim, port))
             return;
-        }
 
         const auto start = std::chrono::steady_clock::now();
         auto command = sorvane::BuildCommandPacket(sorvane::kCommandTransferTracks);
