@@ -296,14 +296,13 @@ std::vector<ProfilePoint> DecimateProfile(const std::vector<ProfilePoint>& serie
     return out;
 }
 
-const ProfilePoint* NearestProfilePoint(const std::vector<ProfilePoint>& series,
-                                        double distance) {
+const ProfilePoint* NearestProfilePoint(const std::vector<ProfilePoint>& series, double distance) {
     if (series.empty()) {
         return nullptr;
     }
-    const auto it = std::lower_bound(
-        series.begin(), series.end(), distance,
-        [](const ProfilePoint& p, double d) { return p.distance < d; });
+    const auto it =
+        std::lower_bound(series.begin(), series.end(), distance,
+                         [](const ProfilePoint& p, double d) { return p.distance < d; });
     if (it == series.end()) {
         return &series.back();
     }

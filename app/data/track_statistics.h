@@ -66,7 +66,7 @@ struct TrackStatistics {
     std::optional<std::int64_t> endTime;
     std::optional<double> elapsedSeconds;  // last timed point minus the first
     std::optional<double> movingSeconds;
-    std::optional<double> movingAverageSpeed;  // m/s
+    std::optional<double> movingAverageSpeed;   // m/s
     std::optional<double> overallAverageSpeed;  // timed distance over elapsed time
     std::optional<double> maxSpeed;             // m/s, windowed as above
     std::optional<int> maxSpeedPoint;
