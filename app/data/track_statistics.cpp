@@ -75,9 +75,15 @@ class ClimbCounter {
     double turn_ = 0.0, extreme_ = 0.0;
 };
 
-double StepDistance(const TrackData& a, const TrackData& b) {
-    const double d = SphereDistance(a.latitude, a.longitude, b.latitude, b.longitude);
-    return std::isfinite(d) ? d : 0.0;  // a broken position adds nothing
+constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
+
+// Haversine with the cosines of both latitudes given (each point's is worked
+// out once).
+double Haversine(double lat1, double lon1, double cos1, double lat2, double lon2, double cos2) {
+    const double s1 = std::sin((lat2 - lat1) * kRadiansPerDegree / 2.0);
+    const double s2 = std::sin((lon2 - lon1) * kRadiansPerDegree / 2.0);
+    const double h = s1 * s1 + cos1 * cos2 * s2 * s2;
+    return 2.0 * kSphereRadius * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
 }
 
 void AnalyseAltitudes(const TrackData* p, std::size_t n, const std::vector<int>& run,
@@ -107,7 +113,7 @@ void AnalyseAltitudes(const TrackData* p, std::size_t n, const std::vector<int>&
             continue;
         }
         const int index = static_cast<int>(i);
-        a->elevation.push_back({a->distanceAt[i], alt, index});
+        a->elevation.push_back({a->distanceAt[i], static_cast<float>(alt), index});
         climb.Add(alt);
         if (!s.highestMetres || alt > *s.highestMetres) {
             s.highestMetres = alt;
@@ -144,7 +150,7 @@ void SpeedsOfRun(const TrackData* p, const std::vector<int>& timed, std::size_t 
             continue;
         }
         const double v = (a->distanceAt[timed[hi]] - a->distanceAt[timed[lo]]) / dt;
-        a->speed.push_back({a->distanceAt[timed[k]], v, timed[k]});
+        a->speed.push_back({a->distanceAt[timed[k]], static_cast<float>(v), timed[k]});
         TrackStatistics& s = a->statistics;
         if (!s.maxSpeed || v > *s.maxSpeed) {
             s.maxSpeed = v;
@@ -214,11 +220,8 @@ bool HasAltitude(double altitude) {
 }
 
 double SphereDistance(double lat1, double lon1, double lat2, double lon2) {
-    constexpr double f = std::numbers::pi / 180.0;
-    const double s1 = std::sin((lat2 - lat1) * f / 2.0);
-    const double s2 = std::sin((lon2 - lon1) * f / 2.0);
-    const double h = s1 * s1 + std::cos(lat1 * f) * std::cos(lat2 * f) * s2 * s2;
-    return 2.0 * kSphereRadius * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
+    return Haversine(lat1, lon1, std::cos(lat1 * kRadiansPerDegree), lat2, lon2,
+                     std::cos(lat2 * kRadiansPerDegree));
 }
 
 TrackAnalysis AnalyseTrack(const TrackData* p, std::size_t n) {
@@ -232,12 +235,17 @@ TrackAnalysis AnalyseTrack(const TrackData* p, std::size_t n) {
     std::vector<int> run(n);
     double d = 0.0;
     int runs = 1;
+    double cosBefore = std::cos(p[0].latitude * kRadiansPerDegree);
     for (std::size_t i = 1; i < n; ++i) {
+        const double cosHere = std::cos(p[i].latitude * kRadiansPerDegree);
         if (p[i].segment != p[i - 1].segment) {
             ++runs;
         } else {
-            d += StepDistance(p[i - 1], p[i]);
+            const double step = Haversine(p[i - 1].latitude, p[i - 1].longitude, cosBefore,
+                                          p[i].latitude, p[i].longitude, cosHere);
+            d += std::isfinite(step) ? step : 0.0;  // a broken position adds nothing
         }
+        cosBefore = cosHere;
         a.distanceAt[i] = d;
         run[i] = runs - 1;
     }

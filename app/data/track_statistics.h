@@ -52,7 +52,7 @@ inline bool HasTime(const TrackData& p) {
 // altitude in metres or the speed in m/s, `point` the index in the track.
 struct ProfilePoint {
     double distance = 0.0;
-    double value = 0.0;
+    float value = 0.0f;  // plenty for a plot; keeps long series small
     int point = 0;
 };
 

@@ -226,6 +226,7 @@ void TrackDetailsDock::FillPlot(Plot& plot, const std::vector<ProfilePoint>& ser
     plot.line->replace(points);
     const double length = analysis_.statistics.lengthMetres / 1000.0;
     plot.x->setRange(0.0, std::max(length, 0.001));
+    plot.x->applyNiceNumbers();
     if (points.isEmpty()) {
         plot.y->setRange(0.0, 1.0);
         plot.chart->setToolTip(tr("この値を持つポイントがありません"));
@@ -233,7 +234,9 @@ void TrackDetailsDock::FillPlot(Plot& plot, const std::vector<ProfilePoint>& ser
     }
     plot.chart->setToolTip({});
     const double pad = std::max((high - low) * 0.05, 1.0);
-    plot.y->setRange(low - pad, high + pad);
+    // Speeds and heights above the sea have no use for an axis below zero.
+    plot.y->setRange(low >= 0.0 ? std::max(0.0, low - pad) : low - pad, high + pad);
+    plot.y->applyNiceNumbers();
 }
 
 const std::vector<ProfilePoint>& TrackDetailsDock::SeriesOf(const QChartView* view) const {

@@ -171,7 +171,7 @@ TEST(TrackStatistics, ClimbNeedsTheThresholdAndSpeedIgnoresOneJumpyFix) {
 TEST(TrackStatistics, LongProfilesThinnedKeepingPeaksAndEnds) {
     std::vector<ProfilePoint> series;
     for (int i = 0; i < 100000; ++i)
-        series.push_back({i * 1.5, std::sin(i / 500.0) * 100.0, i});
+        series.push_back({i * 1.5, static_cast<float>(std::sin(i / 500.0) * 100.0), i});
     series[31337].value = 5000.0;  // a spike
     series[77777].value = -5000.0;
     const auto thin = DecimateProfile(series, 2000);
@@ -190,7 +190,7 @@ TEST(TrackStatistics, LongProfilesThinnedKeepingPeaksAndEnds) {
     EXPECT_EQ(
         DecimateProfile(std::vector<ProfilePoint>(series.begin(), series.begin() + 50)).size(),
         50u);
-    std::vector<ProfilePoint> still(5000, ProfilePoint{42.0, 1.0, 0});
+    std::vector<ProfilePoint> still(5000, ProfilePoint{42.0, 1.0f, 0});
     EXPECT_LE(DecimateProfile(still, 100).size(), 100u);
 
     // the entry nearest a distance (for hovering a plot)
