@@ -199,10 +199,15 @@ void TileLayer::Fail(const TileKey& key, bool missing) {
 void TileLayer::ScheduleRetry() {
     const qint64 now = NowMs();
     qint64 next = std::numeric_limits<qint64>::max();
-    for (auto it = failures_.cbegin(); it != failures_.cend(); ++it) {
+    for (auto it = failures_.begin(); it != failures_.end();) {
         if (it->retryAt > now) {
             next = std::min(next, it->retryAt);
+        } else if (now - it->retryAt > kMissingRetryMs) {
+            // Long past and not asked for since: a new failure starts afresh.
+            it = failures_.erase(it);
+            continue;
         }
+        ++it;
     }
     if (next == std::numeric_limits<qint64>::max()) {
         retryTimer_.stop();

@@ -248,6 +248,8 @@ std::optional<WorldMapData> DecodeWorldMap(const QByteArray& compressed) {
         }
     }
     WorldMapData map;
+    map.points.reserve(
+        static_cast<std::size_t>(raw.size() / 2));  // a point takes two bytes or more
     if (!ReadLines(&r, grid, &map, &map.land) || !ReadLines(&r, grid, &map, &map.borders) ||
         r.Remaining() != 0) {
         return std::nullopt;
