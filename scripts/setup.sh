@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
     qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libgl-dev
+    qt6-charts-dev libqt6opengl6-dev
     fonts-ipafont-gothic locales
 )
 

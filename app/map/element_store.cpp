@@ -210,6 +210,58 @@ void ElementStore::PaintText(QPainter& painter, const MapView& view, const Text&
                       text.label);
 }
 
+std::optional<ElementStore::Hit> ElementStore::HitTest(const MapView& view, QPointF pixel,
+                                                       double tolerance) const {
+    const WorldPoint at = view.PixelToWorld(pixel.x(), pixel.y());
+    const double reach = (tolerance + 0.5) * view.worldPerPixel;
+    std::optional<Hit> best;
+    double bestDistance = reach;
+    for (const auto& [id, e] : elements_) {
+        const Polyline& line = e.line;
+        if (e.isText || line.points.empty()) {
+            continue;
+        }
+        // The copies of the world where the line may come near the pixel.
+        const int firstCopy = static_cast<int>(std::ceil(at.x - reach - line.bounds.right()));
+        const int lastCopy = static_cast<int>(std::floor(at.x + reach - line.bounds.left()));
+        if (line.bounds.top() > at.y + reach || line.bounds.bottom() < at.y - reach) {
+            continue;
+        }
+        for (int copy = firstCopy; copy <= lastCopy; ++copy) {
+            const WorldPoint q{at.x - copy, at.y};
+            const QRectF near(q.x - reach, q.y - reach, 2 * reach, 2 * reach);
+            for (const Chunk& c : line.chunks) {
+                if (!Overlaps(c.bounds, near)) {
+                    continue;
+                }
+                const WorldPoint* p = line.points.data() + c.first;
+                for (std::uint32_t i = 0; i < c.count; ++i) {
+                    // The stretch from point i to i + 1 (a lone point stands alone).
+                    const WorldPoint& a = p[i];
+                    const WorldPoint& b = i + 1 < c.count ? p[i + 1] : p[i];
+                    const double dx = b.x - a.x;
+                    const double dy = b.y - a.y;
+                    const double len2 = dx * dx + dy * dy;
+                    double t = 0.0;
+                    if (len2 > 0.0) {
+                        t = std::clamp(((q.x - a.x) * dx + (q.y - a.y) * dy) / len2, 0.0, 1.0);
+                    }
+                    const double d = std::hypot(a.x + t * dx - q.x, a.y + t * dy - q.y);
+                    if (d <= bestDistance) {
+                        bestDistance = d;
+                        const int index = static_cast<int>(c.first + i) + (t > 0.5 ? 1 : 0);
+                        best = Hit{id, index, d / view.worldPerPixel};
+                    }
+                }
+            }
+        }
+    }
+    if (best && best->distancePixels > tolerance) {
+        return std::nullopt;
+    }
+    return best;
+}
+
 void ElementStore::Paint(QPainter& painter, const MapView& view) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);

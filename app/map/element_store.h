@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include <QFont>
@@ -37,6 +38,16 @@ class ElementStore {
     std::size_t MemoryBytes() const;
 
     void Paint(QPainter& painter, const MapView& view);
+
+    struct Hit {
+        std::int32_t id = 0;
+        int vertex = 0;  // index into the polyline's points
+        double distancePixels = 0.0;
+    };
+    // The polyline nearest to a view pixel within `tolerance` pixels (the
+    // later one on a tie, as it is drawn on top), with its vertex nearest to
+    // the pixel on the nearest stretch.
+    std::optional<Hit> HitTest(const MapView& view, QPointF pixel, double tolerance) const;
 
     // Makes world x continuous along a line (no jump across the antimeridian).
     static void Unwrap(std::vector<WorldPoint>* points);

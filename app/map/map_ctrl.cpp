@@ -4,12 +4,15 @@
 #include <cmath>
 #include <limits>
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QUrl>
 #include <QWheelEvent>
 
 #include "map/map_palette.h"
@@ -56,6 +59,7 @@ MapCtrl::MapCtrl(QWidget* parent, MapPaths paths)
     mps_ = std::make_shared<MpsObject>(core_);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAccessibleName(tr("地図"));
     QFont f = font();
     f.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"), f.family()});
     f.setPixelSize(12);
@@ -82,11 +86,19 @@ MapCtrl::~MapCtrl() {
 }
 
 void MapCtrl::LoadAreas() {
+    auto taken = [this](const QString& code) {
+        return code == QLatin1String(kWorldAreaCode) ||
+               std::any_of(areas_.begin(), areas_.end(),
+                           [&](const Area& a) { return a.code == code; });
+    };
     QFile config(paths_.tileSourcesFile);
     if (!paths_.tileSourcesFile.isEmpty() && config.open(QIODevice::ReadOnly) &&
         config.size() <= kMaxConfigBytes) {
         const QString text = QString::fromUtf8(config.read(kMaxConfigBytes));
         for (const auto& source : ParseTileSources(text)) {
+            if (taken(source.name)) {
+                continue;
+            }
             auto layer = std::make_unique<XyzTileLayer>(source, paths_.tileCacheDir);
             areas_.push_back({source.name, source.title, std::move(layer)});
         }
@@ -99,18 +111,21 @@ void MapCtrl::LoadAreas() {
                                                    QDir::Files | QDir::Readable, QDir::Name);
     for (const QString& file : files) {
         auto layer = MbTilesLayer::Open(maps.filePath(file));
-        if (!layer) {
-            continue;
-        }
-        const bool taken = std::any_of(areas_.begin(), areas_.end(), [&](const Area& a) {
-            return a.code == layer->Code() || a.code == QLatin1String(kWorldAreaCode);
-        });
-        if (taken || layer->Code() == QLatin1String(kWorldAreaCode)) {
+        if (!layer || taken(layer->Code())) {
             continue;
         }
         QString code = layer->Code();
         QString title = layer->Title();
         areas_.push_back({code, title, std::move(layer)});
+    }
+    // The ready-made online maps, unless the user's own file names them.
+    if (paths_.builtInSources) {
+        for (const auto& source : BuiltInTileSources()) {
+            if (!taken(source.name)) {
+                areas_.push_back({source.name, source.title,
+                                  std::make_unique<XyzTileLayer>(source, paths_.tileCacheDir)});
+            }
+        }
     }
     // The built-in map comes last: the program selects the last area at start.
     areas_.push_back({QString::fromLatin1(kWorldAreaCode), QStringLiteral("世界地図"), nullptr});
@@ -119,14 +134,27 @@ void MapCtrl::LoadAreas() {
         if (a.tiles) {
             TileLayer* layer = a.tiles.get();
             connect(layer, &TileLayer::TileArrived, this, [this, layer] {
-                if (areas_[static_cast<std::size_t>(area_)].tiles.get() == layer) {
-                    ++tileGeneration_;
-                    update();
+                if (CurrentTiles() == layer) {
+                    TilesChanged(layer);
                     emit TileArrived();
+                }
+            });
+            connect(layer, &TileLayer::StateChanged, this, [this, layer] {
+                if (CurrentTiles() == layer) {
+                    TilesChanged(layer);
                 }
             });
         }
     }
+}
+
+TileLayer* MapCtrl::CurrentTiles() const {
+    return areas_[static_cast<std::size_t>(area_)].tiles.get();
+}
+
+void MapCtrl::TilesChanged(TileLayer*) {
+    ++tileGeneration_;
+    update();
 }
 
 // ---------------------------------------------------------------- view
@@ -145,7 +173,7 @@ MapView MapCtrl::CurrentView() const {
 }
 
 bool MapCtrl::HasDataAt(int scale, const WorldPoint& centre) const {
-    TileLayer* tiles = areas_[static_cast<std::size_t>(area_)].tiles.get();
+    TileLayer* tiles = CurrentTiles();
     if (tiles == nullptr) {
         return true;  // the built-in map covers the world at every scale
     }
@@ -260,8 +288,132 @@ LayerCollection MapCtrl::LayerCollect() const {
 }
 
 bool MapCtrl::IsLoadingTiles() const {
-    const TileLayer* tiles = areas_[static_cast<std::size_t>(area_)].tiles.get();
+    const TileLayer* tiles = CurrentTiles();
     return tiles != nullptr && tiles->IsLoading();
+}
+
+// ---------------------------------------------------------------- markers
+
+void MapCtrl::SetMarkedPoint(std::int32_t latitude, std::int32_t longitude) {
+    marked_ = datum_.LocalAnglesToWorld({latitude, longitude});
+    update();
+}
+
+void MapCtrl::ClearMarkedPoint() {
+    if (marked_) {
+        marked_.reset();
+        update();
+    }
+}
+
+std::optional<MapAngles> MapCtrl::MarkedPoint() const {
+    if (!marked_) {
+        return std::nullopt;
+    }
+    return datum_.WorldToLocalAngles(*marked_);
+}
+
+void MapCtrl::SetPositionMarker(const PositionMarker& marker) {
+    positionWorld_ = datum_.LocalAnglesToWorld({marker.latitude, marker.longitude});
+    position_ = positionWorld_ ? std::optional<PositionMarker>(marker) : std::nullopt;
+    update();
+}
+
+void MapCtrl::ClearPositionMarker() {
+    position_.reset();
+    positionWorld_.reset();
+    update();
+}
+
+std::optional<MapCtrl::PolylineHit> MapCtrl::HitTestPolyline(int x, int y,
+                                                             int tolerancePixels) const {
+    const auto hit =
+        core_->elements.HitTest(CurrentView(), QPointF(x, y), std::max(0, tolerancePixels));
+    if (!hit) {
+        return std::nullopt;
+    }
+    return PolylineHit{hit->id, hit->vertex, hit->distancePixels};
+}
+
+// ---------------------------------------------------------------- decorations
+
+int MapCtrl::ScrollBarWidth() const {
+    return scrollBars_ ? vbar_->sizeHint().width() : 0;
+}
+
+int MapCtrl::ScrollBarHeight() const {
+    return scrollBars_ ? hbar_->sizeHint().height() : 0;
+}
+
+QRect MapCtrl::LabelArea() const {
+    return QRect(0, 0, std::max(0, width() - ScrollBarWidth()),
+                 std::max(0, height() - ScrollBarHeight()));
+}
+
+QFont MapCtrl::DecorationFont() const {
+    QFont f = font();
+    f.setPixelSize(11);
+    return f;
+}
+
+void MapCtrl::SetScaleBarVisible(bool on) {
+    scaleBarVisible_ = on;
+    update();
+}
+
+ScaleBar MapCtrl::CurrentScaleBar() const {
+    return ScaleBarFor(MetresPerPixel(CurrentView()));
+}
+
+QString MapCtrl::Attribution() const {
+    const TileLayer* tiles = CurrentTiles();
+    return tiles != nullptr ? tiles->Attribution() : QString();
+}
+
+QRect MapCtrl::AttributionRect() const {
+    return AttributionBox(Attribution(), DecorationFont(), LabelArea().adjusted(0, 0, -2, -2));
+}
+
+QRect MapCtrl::ScaleBarRect() const {
+    if (!scaleBarVisible_) {
+        return {};
+    }
+    const QRect area = LabelArea();
+    const QRect attribution = AttributionRect();
+    const ScaleBar bar = CurrentScaleBar();
+    int baseline = area.bottom() - 8;
+    QRect box = ScaleBarBox(bar, DecorationFont(), area.left() + 10, baseline);
+    if (box.intersects(attribution)) {
+        // A narrow map: the bar goes above the attribution.
+        baseline -= box.bottom() - attribution.top() + 3;
+        box = ScaleBarBox(bar, DecorationFont(), area.left() + 10, baseline);
+    }
+    return box;
+}
+
+void MapCtrl::PaintDecorations(QPainter& painter, const MapView& view) {
+    const double mpp = MetresPerPixel(view);
+    if (marked_) {
+        DrawMarkedPoint(painter, view.WorldToPixelNearest(*marked_));
+    }
+    if (position_ && positionWorld_) {
+        DrawPositionMarker(painter, view.WorldToPixelNearest(*positionWorld_), *position_, mpp);
+    }
+    const QFont font = DecorationFont();
+    if (scaleBarVisible_) {
+        const QRect box = ScaleBarRect();
+        // The line sits at the box's bottom, under the label and the end ticks.
+        DrawScaleBar(painter, CurrentScaleBar(), font, box.left() + 2, box.bottom() - 3);
+    }
+    DrawTextBox(painter, AttributionRect(), Attribution(), font);
+    if (tileRetryPending_) {
+        const QString note = tr("タイル取得を再試行中");
+        const QRect area = LabelArea();
+        const QFontMetrics fm(font);
+        const QRect box(area.right() - fm.horizontalAdvance(note) - 10, area.top() + 4,
+                        fm.horizontalAdvance(note) + 8, fm.height() + 2);
+        DrawTextBox(painter, box, note, font);
+    }
 }
 
 // ---------------------------------------------------------------- methods
@@ -333,20 +485,29 @@ void MapCtrl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawImage(0, 0, base_);
     core_->elements.Paint(painter, view);
+    PaintDecorations(painter, view);
 }
 
 void MapCtrl::RenderBase(const MapView& view) {
-    const BaseKey key{view.centre.x, view.centre.y, view.worldPerPixel, view.width,
-                      view.height,   area_,         palette_,           tileGeneration_};
+    const BaseKey key{view.centre.x, view.centre.y, view.worldPerPixel, view.width, view.height,
+                      area_,         palette_,      tileGeneration_,    LabelArea()};
     if (key == baseKey_ && !base_.isNull()) {
         return;
     }
     baseKey_ = key;
     base_ = QImage(std::max(1, view.width), std::max(1, view.height), QImage::Format_RGB32);
     QPainter painter(&base_);
-    RenderWorldMap(painter, view, world_.get());
-    if (TileLayer* tiles = areas_[static_cast<std::size_t>(area_)].tiles.get()) {
+    RenderWorldMap(painter, view, world_.get(), {}, LabelArea());
+    bool retrying = false;
+    if (TileLayer* tiles = CurrentTiles()) {
         DrawTiles(painter, view, *tiles);
+        retrying = tiles->FrameHasFailures();
+    }
+    if (retrying != tileRetryPending_) {
+        tileRetryPending_ = retrying;
+        // Not from inside the paint event: a receiver may repaint or show things.
+        QMetaObject::invokeMethod(
+            this, [this, retrying] { emit TileStatusChanged(retrying); }, Qt::QueuedConnection);
     }
     painter.end();
     ApplyPalette(&base_, palette_);
@@ -460,6 +621,7 @@ void MapCtrl::resizeEvent(QResizeEvent* event) {
 void MapCtrl::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     mouseWorld_ = CurrentView().PixelToWorld(pos.x(), pos.y());
+    pressOnAttribution_ = event->button() == Qt::LeftButton && AttributionRect().contains(pos);
     if (event->button() == Qt::LeftButton &&
         !(event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier))) {
         dragging_ = true;
@@ -481,17 +643,35 @@ void MapCtrl::mouseMoveEvent(QMouseEvent* event) {
         }
     }
     mouseWorld_ = CurrentView().PixelToWorld(pos.x(), pos.y());
+    if (const auto angles = datum_.WorldToLocalAngles(*mouseWorld_)) {
+        emit MouseMoved(angles->latitude, angles->longitude);
+    }
+    setCursor(AttributionRect().contains(pos) && CurrentTiles() != nullptr &&
+                      !CurrentTiles()->AttributionUrl().isEmpty()
+                  ? Qt::PointingHandCursor
+                  : Qt::ArrowCursor);
 }
 
 void MapCtrl::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     mouseWorld_ = CurrentView().PixelToWorld(pos.x(), pos.y());
+    const bool moved = dragging_ && dragMoved_;
     if (dragging_ && event->button() == Qt::LeftButton) {
         dragging_ = false;
         if (dragMoved_) {
             FinishPan();
         }
     }
+    // A click on the attribution opens the licence page; it is no map click.
+    if (pressOnAttribution_ && !moved && event->button() == Qt::LeftButton &&
+        AttributionRect().contains(pos)) {
+        pressOnAttribution_ = false;
+        if (const TileLayer* tiles = CurrentTiles(); tiles && !tiles->AttributionUrl().isEmpty()) {
+            QDesktopServices::openUrl(QUrl(tiles->AttributionUrl()));
+            return;
+        }
+    }
+    pressOnAttribution_ = false;
     emit OnMouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
 }
 

@@ -18,6 +18,7 @@
 #include "geodesy/molodensky.h"
 #include "map/datum_converter.h"
 #include "map/drawing_service.h"
+#include "map/map_decorations.h"
 #include "map/map_view.h"
 #include "map/tile_sources.h"
 
@@ -96,6 +97,40 @@ class MapCtrl : public QWidget, private DrawingHost {
     void SetDatumShift(const sorvane::DatumShift& shift) { datum_.SetShift(shift); }
     const sorvane::DatumShift& DatumShift() const { return datum_.Shift(); }
 
+    // Markers drawn over the elements, positions in map angles of the
+    // widget's datum. The marked point shows a point picked on a track or its
+    // plot; the position marker the receiver's live position.
+    void SetMarkedPoint(std::int32_t latitude, std::int32_t longitude);
+    void ClearMarkedPoint();
+    std::optional<MapAngles> MarkedPoint() const;
+    void SetPositionMarker(const PositionMarker& marker);
+    void ClearPositionMarker();
+    const std::optional<PositionMarker>& CurrentPositionMarker() const { return position_; }
+
+    // The polyline element nearest to a widget pixel within `tolerancePixels`:
+    // its identifier and the index of its vertex nearest the pixel.
+    struct PolylineHit {
+        std::int32_t elementId = 0;
+        int vertex = 0;
+        double distancePixels = 0.0;
+    };
+    std::optional<PolylineHit> HitTestPolyline(int x, int y, int tolerancePixels = 6) const;
+
+    // The part of the widget the scroll bars leave free; labels, the scale
+    // bar and the attribution stay inside it.
+    QRect LabelArea() const;
+    void SetScaleBarVisible(bool on);
+    bool ScaleBarVisible() const { return scaleBarVisible_; }
+    // The bar for the current view, and where it is drawn (empty when hidden).
+    ScaleBar CurrentScaleBar() const;
+    QRect ScaleBarRect() const;
+    // The current area's attribution and where it is drawn (empty for none).
+    QString Attribution() const;
+    QRect AttributionRect() const;
+    // Whether tiles of the current view failed to load and wait for a retry
+    // (a small note on the map says so).
+    bool IsTileRetryPending() const { return tileRetryPending_; }
+
     // For tests and measurements.
     MapView CurrentView() const;
     std::size_t ElementMemoryBytes() const { return core_->elements.MemoryBytes(); }
@@ -108,6 +143,10 @@ class MapCtrl : public QWidget, private DrawingHost {
     void OnMapMoved(int lLat, int lLong, bool bLayerChange);
     // A base map tile of the current area arrived; a repaint is on its way.
     void TileArrived();
+    // The position under the pointer, in map angles (for a status bar).
+    void MouseMoved(int lLat, int lLong);
+    // Tiles of the view failed and wait for a retry, or no longer do.
+    void TileStatusChanged(bool retryPending);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -127,6 +166,7 @@ class MapCtrl : public QWidget, private DrawingHost {
         double cx = -1, cy = -1, res = 0;
         int width = 0, height = 0, area = -1, palette = -1;
         quint64 tiles = 0;
+        QRect labels;
         bool operator==(const BaseKey&) const = default;
     };
 
@@ -151,6 +191,12 @@ class MapCtrl : public QWidget, private DrawingHost {
     void FinishPan();
     void RenderBase(const MapView& view);
     void DrawTiles(QPainter& painter, const MapView& view, TileLayer& tiles);
+    void PaintDecorations(QPainter& painter, const MapView& view);
+    void TilesChanged(TileLayer* layer);
+    TileLayer* CurrentTiles() const;
+    QFont DecorationFont() const;
+    int ScrollBarWidth() const;
+    int ScrollBarHeight() const;
 
     MapPaths paths_;
     std::vector<Area> areas_;
@@ -168,6 +214,12 @@ class MapCtrl : public QWidget, private DrawingHost {
     QImage base_;
     BaseKey baseKey_;
     quint64 tileGeneration_ = 0;
+    bool tileRetryPending_ = false;
+    bool scaleBarVisible_ = true;
+    std::optional<WorldPoint> marked_;
+    std::optional<PositionMarker> position_;
+    std::optional<WorldPoint> positionWorld_;
+    bool pressOnAttribution_ = false;
 
     std::optional<WorldPoint> mouseWorld_;
     bool dragging_ = false;

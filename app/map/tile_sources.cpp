@@ -27,7 +27,50 @@ bool ParseZoom(const QString& text, int* zoom) {
     return true;
 }
 
+// "a,b,c" or "abc"; each must be a plain host label.
+QStringList ParseSubdomains(const QString& text) {
+    static const QRegularExpression label(QStringLiteral("^[A-Za-z0-9-]{1,63}$"));
+    QStringList parts;
+    if (text.contains(QLatin1Char(','))) {
+        parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    } else {
+        for (const QChar c : text) {
+            parts.append(QString(c));
+        }
+    }
+    QStringList out;
+    for (const QString& part : parts) {
+        const QString s = part.trimmed();
+        if (label.match(s).hasMatch()) {
+            out.append(s);
+        }
+    }
+    return out;
+}
+
 }  // namespace
+
+std::vector<TileSourceConfig> BuiltInTileSources() {
+    TileSourceConfig osm;
+    osm.name = QStringLiteral("osm");
+    osm.title = QStringLiteral("OpenStreetMap");
+    osm.urlTemplate = QStringLiteral("https://tile.openstreetmap.org/{z}/{x}/{y}.png");
+    osm.minZoom = 0;
+    osm.maxZoom = 19;
+    osm.attribution = QStringLiteral("© OpenStreetMap contributors");
+    osm.attributionUrl = QStringLiteral("https://www.openstreetmap.org/copyright");
+
+    TileSourceConfig gsi;
+    gsi.name = QStringLiteral("gsi-std");
+    gsi.title = QStringLiteral("地理院地図（標準地図）");
+    gsi.urlTemplate = QStringLiteral("https://cyberjapandata.gsi.go.jp/xyz/std/{z}/{x}/{y}.png");
+    // Zooms 5 and up cover Japan; 2 to 4 show only a sketch of the world.
+    gsi.minZoom = 5;
+    gsi.maxZoom = 18;
+    gsi.attribution = QStringLiteral("出典: 地理院タイル");
+    gsi.attributionUrl = QStringLiteral("https://maps.gsi.go.jp/development/ichiran.html");
+    return {osm, gsi};
+}
 
 MapPaths MapPaths::FromEnvironment() {
     MapPaths p;
@@ -57,8 +100,8 @@ std::vector<TileSourceConfig> ParseTileSources(const QString& text, QStringList*
             }
         };
         const QStringList f = line.split(QLatin1Char('|'));
-        if (f.size() != 4 && f.size() != 5) {
-            reject("expected name|title|url|max zoom[|min zoom]");
+        if (f.size() < 4 || f.size() > 7) {
+            reject("expected name|title|url|max zoom[|min zoom[|attribution[|subdomains]]]");
             continue;
         }
         TileSourceConfig c;
@@ -69,7 +112,8 @@ std::vector<TileSourceConfig> ParseTileSources(const QString& text, QStringList*
             reject("bad name");
             continue;
         }
-        const QUrl url(c.urlTemplate);
+        // The placeholder is no valid host name; check the URL with a subdomain in it.
+        const QUrl url(QString(c.urlTemplate).replace(QLatin1String("{s}"), QLatin1String("a")));
         const QString scheme = url.scheme().toLower();
         if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
             url.host().isEmpty() || !c.urlTemplate.contains(QLatin1String("{z}")) ||
@@ -78,13 +122,23 @@ std::vector<TileSourceConfig> ParseTileSources(const QString& text, QStringList*
             reject("bad url template");
             continue;
         }
-        if (!ParseZoom(f[3], &c.maxZoom) || (f.size() == 5 && !ParseZoom(f[4], &c.minZoom)) ||
-            c.minZoom > c.maxZoom) {
+        const QString minZoom = f.value(4).trimmed();
+        if (!ParseZoom(f[3], &c.maxZoom) ||
+            (!minZoom.isEmpty() && !ParseZoom(minZoom, &c.minZoom)) || c.minZoom > c.maxZoom) {
             reject("bad zoom");
             continue;
         }
         if (c.title.isEmpty()) {
             c.title = c.name;
+        }
+        c.attribution = f.value(5).trimmed();
+        c.subdomains = ParseSubdomains(f.value(6).trimmed());
+        if (c.urlTemplate.contains(QLatin1String("{s}")) && c.subdomains.isEmpty()) {
+            c.subdomains = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+        }
+        if (!c.subdomains.isEmpty() && !c.urlTemplate.contains(QLatin1String("{s}"))) {
+            reject("subdomains without {s}");
+            continue;
         }
         const bool duplicate = std::any_of(sources.begin(), sources.end(),
                                            [&](const auto& s) { return s.name == c.name; });
@@ -97,8 +151,14 @@ std::vector<TileSourceConfig> ParseTileSources(const QString& text, QStringList*
     return sources;
 }
 
-QString ExpandTileUrl(const QString& urlTemplate, const TileKey& key) {
+QString ExpandTileUrl(const QString& urlTemplate, const TileKey& key,
+                      const QStringList& subdomains) {
     QString url = urlTemplate;
+    if (!subdomains.isEmpty()) {
+        const auto n = static_cast<std::int64_t>(subdomains.size());
+        const std::int64_t pick = ((std::int64_t{key.x} + key.y) % n + n) % n;
+        url.replace(QLatin1String("{s}"), subdomains[static_cast<qsizetype>(pick)]);
+    }
     url.replace(QLatin1String("{z}"), QString::number(key.z));
     url.replace(QLatin1String("{x}"), QString::number(key.x));
     url.replace(QLatin1String("{y}"), QString::number(key.y));
@@ -111,6 +171,14 @@ QString TileCachePath(const QString& cacheDir, const QString& source, const Tile
         .arg(key.z)
         .arg(key.x)
         .arg(key.y);
+}
+
+QString TileMetaPath(const QString& tilePath) {
+    QString path = tilePath;
+    if (path.endsWith(QLatin1String(".png"))) {
+        path.chop(4);
+    }
+    return path + QStringLiteral(".meta");
 }
 
 }  // namespace tobrel

@@ -1,10 +1,12 @@
 #include "map/world_map.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -41,6 +43,18 @@ class Reader {
         *value = static_cast<std::int64_t>(u >> 1) ^ -static_cast<std::int64_t>(u & 1);
         return true;
     }
+    bool Double(double* value) {
+        if (Remaining() < 8) {
+            return false;
+        }
+        std::uint64_t bits = 0;
+        for (int i = 7; i >= 0; --i) {
+            bits = (bits << 8) | static_cast<std::uint8_t>(bytes_[pos_ + i]);
+        }
+        pos_ += 8;
+        *value = std::bit_cast<double>(bits);
+        return true;
+    }
     qsizetype Remaining() const { return bytes_.size() - pos_; }
     bool Magic(const char* magic, std::uint8_t version) {
         const qsizetype n = static_cast<qsizetype>(std::strlen(magic));
@@ -61,9 +75,14 @@ bool Overlaps(const QRectF& a, const QRectF& b) {
            b.top() <= a.bottom();
 }
 
-constexpr std::int64_t kMaxAngle = 648000000;  // 180 degrees in map units
+// The grid the converter wrote the points on: point (row, column) lies at
+// origin + step * (row, column) degrees.
+struct Grid {
+    double latStep = 0, lonStep = 0, latOrigin = 0, lonOrigin = 0;
+};
 
-bool ReadLines(Reader* r, WorldMapData* map, std::vector<WorldMapData::Line>* lines) {
+bool ReadLines(Reader* r, const Grid& grid, WorldMapData* map,
+               std::vector<WorldMapData::Line>* lines) {
     std::uint64_t count = 0;
     if (!r->Varint(&count) || count > static_cast<std::uint64_t>(r->Remaining())) {
         return false;
@@ -77,23 +96,30 @@ bool ReadLines(Reader* r, WorldMapData* map, std::vector<WorldMapData::Line>* li
         WorldMapData::Line line;
         line.first = static_cast<std::uint32_t>(map->points.size());
         line.count = static_cast<std::uint32_t>(n);
-        std::int64_t lat = 0;
-        std::int64_t lon = 0;
+        std::int64_t row = 0;
+        std::int64_t col = 0;
         double minX = 2, minY = 2, maxX = -1, maxY = -1;
         for (std::uint64_t k = 0; k < n; ++k) {
-            std::int64_t dlat = 0;
-            std::int64_t dlon = 0;
-            if (!r->Signed(&dlat) || !r->Signed(&dlon)) {
+            std::int64_t drow = 0;
+            std::int64_t dcol = 0;
+            if (!r->Signed(&drow) || !r->Signed(&dcol)) {
                 return false;
             }
-            lat += dlat;
-            lon += dlon;
-            if (std::llabs(lat) > kMaxAngle / 2 || std::llabs(lon) > kMaxAngle) {
+            // Far beyond any grid of the world; keeps the sums below overflow.
+            constexpr std::int64_t kMaxStep = std::int64_t{1} << 40;
+            if (std::llabs(drow) > kMaxStep || std::llabs(dcol) > kMaxStep) {
                 return false;
             }
-            WorldPoint p = LatLonToWorld(MapAngleToDegrees(static_cast<std::int32_t>(lat)),
-                                         MapAngleToDegrees(static_cast<std::int32_t>(lon)));
-            if (lon == kMaxAngle) {
+            row += drow;
+            col += dcol;
+            const double lat = grid.latOrigin + grid.latStep * static_cast<double>(row);
+            const double lon = grid.lonOrigin + grid.lonStep * static_cast<double>(col);
+            constexpr double kSlack = 1e-6;
+            if (!(std::fabs(lat) <= 90.0 + kSlack) || !(std::fabs(lon) <= 180.0 + kSlack)) {
+                return false;
+            }
+            WorldPoint p = LatLonToWorld(lat, lon);
+            if (lon >= 180.0 - kSlack) {
                 p.x = 1.0;  // keep the eastern edge east
             }
             map->points.push_back(p);
@@ -136,47 +162,54 @@ double GraticuleStep(double degreesPerPixel) {
     return 30.0;
 }
 
-void DrawGraticule(QPainter& painter, const MapView& view, const WorldMapStyle& style) {
-    double topLat = 0, leftLon = 0, bottomLat = 0, rightLon = 0;
+QString AngleText(double degrees, const char* positive, const char* negative) {
+    return QString::number(std::fabs(degrees), 'g', 6) + QChar(0xb0) +
+           QLatin1String(degrees > 0   ? positive
+                         : degrees < 0 ? negative
+                                       : "");
+}
+
+// The latitudes at the top and bottom of the view, and the longitude range.
+struct GraticuleRange {
+    double step = 0, topLat = 0, bottomLat = 0, leftLon = 0, rightLon = 0;
+};
+
+GraticuleRange RangeOf(const MapView& view) {
+    GraticuleRange r;
     const WorldPoint tl = view.PixelToWorld(0, 0);
     const WorldPoint br = view.PixelToWorld(view.width, view.height);
-    WorldToLatLon({0.5, std::max(tl.y, 0.0)}, &topLat, &leftLon);
-    WorldToLatLon({0.5, std::min(br.y, 1.0)}, &bottomLat, &rightLon);
-    const double step = GraticuleStep(360.0 * view.worldPerPixel);
+    double lon = 0;
+    WorldToLatLon({0.5, std::max(tl.y, 0.0)}, &r.topLat, &lon);
+    WorldToLatLon({0.5, std::min(br.y, 1.0)}, &r.bottomLat, &lon);
+    r.step = GraticuleStep(360.0 * view.worldPerPixel);
+    r.leftLon = std::floor((tl.x * 360.0 - 180.0) / r.step) * r.step;
+    r.rightLon = br.x * 360.0 - 180.0;
+    return r;
+}
+
+double MeridianX(const MapView& view, double lon) {
+    return view.WorldToPixel({(lon + 180.0) / 360.0, 0}).x();
+}
+
+double ParallelY(const MapView& view, double lat) {
+    return view.WorldToPixel(LatLonToWorld(lat, 0)).y();
+}
+
+void DrawGraticuleLines(QPainter& painter, const MapView& view, const WorldMapStyle& style) {
+    const GraticuleRange r = RangeOf(view);
     QPen pen(style.graticule, 0.8);
     pen.setStyle(Qt::DotLine);
     painter.setPen(pen);
-    QFont font = painter.font();
-    font.setPixelSize(10);
-    painter.setFont(font);
-    // meridians
-    const double lonStart = std::floor((tl.x * 360.0 - 180.0) / step) * step;
-    const double lonEnd = br.x * 360.0 - 180.0;
-    for (double lon = lonStart; lon <= lonEnd + 1e-9; lon += step) {
-        const double x = view.WorldToPixel({(lon + 180.0) / 360.0, 0}).x();
+    for (double lon = r.leftLon; lon <= r.rightLon + 1e-9; lon += r.step) {
+        const double x = MeridianX(view, lon);
         painter.drawLine(QPointF(x, 0), QPointF(x, view.height));
-        if (x < 36) {
-            continue;  // the corner belongs to the parallel labels
-        }
-        double shown = std::remainder(lon, 360.0);
-        painter.drawText(QPointF(x + 2, view.height - 4),
-                         QString::number(std::fabs(shown), 'g', 6) + QChar(0xb0) +
-                             (shown < 0   ? "W"
-                              : shown > 0 ? "E"
-                                          : ""));
     }
-    // parallels
-    const double latStart = std::floor(bottomLat / step) * step;
-    for (double lat = latStart; lat <= topLat + 1e-9; lat += step) {
-        if (std::fabs(lat) > kMercatorMaxLatitude) {
-            continue;
+    const double latStart = std::floor(r.bottomLat / r.step) * r.step;
+    for (double lat = latStart; lat <= r.topLat + 1e-9; lat += r.step) {
+        if (std::fabs(lat) <= kMercatorMaxLatitude) {
+            const double y = ParallelY(view, lat);
+            painter.drawLine(QPointF(0, y), QPointF(view.width, y));
         }
-        const double y = view.WorldToPixel(LatLonToWorld(lat, 0)).y();
-        painter.drawLine(QPointF(0, y), QPointF(view.width, y));
-        painter.drawText(QPointF(2, y - 2), QString::number(std::fabs(lat), 'g', 6) + QChar(0xb0) +
-                                                (lat < 0   ? "S"
-                                                 : lat > 0 ? "N"
-                                                           : ""));
     }
 }
 
@@ -198,11 +231,26 @@ std::optional<WorldMapData> DecodeWorldMap(const QByteArray& compressed) {
         return std::nullopt;
     }
     Reader r(raw);
-    if (!r.Magic("TBWM", 1)) {
+    Grid grid;
+    if (!r.Magic("TBWM", 2) || !r.Double(&grid.latStep) || !r.Double(&grid.lonStep) ||
+        !r.Double(&grid.latOrigin) || !r.Double(&grid.lonOrigin)) {
         return std::nullopt;
     }
+    // A grid finer than a map unit or coarser than the world is no grid of ours.
+    for (double step : {grid.latStep, grid.lonStep}) {
+        if (!(step >= 1e-7 && step <= 360.0)) {
+            return std::nullopt;
+        }
+    }
+    for (double origin : {grid.latOrigin, grid.lonOrigin}) {
+        if (!(std::fabs(origin) <= 360.0)) {
+            return std::nullopt;
+        }
+    }
     WorldMapData map;
-    if (!ReadLines(&r, &map, &map.land) || !ReadLines(&r, &map, &map.borders) ||
+    map.points.reserve(
+        static_cast<std::size_t>(raw.size() / 2));  // a point takes two bytes or more
+    if (!ReadLines(&r, grid, &map, &map.land) || !ReadLines(&r, grid, &map, &map.borders) ||
         r.Remaining() != 0) {
         return std::nullopt;
     }
@@ -223,7 +271,7 @@ std::shared_ptr<const WorldMapData> BuiltInWorldMap() {
 }
 
 void RenderWorldMap(QPainter& painter, const MapView& view, const WorldMapData* map,
-                    const WorldMapStyle& style) {
+                    const WorldMapStyle& style, const QRect& labelArea) {
     painter.fillRect(QRect(0, 0, view.width, view.height), style.sea);
     const QRectF world = view.WorldBounds();
     // Clip a few pixels outside the view so clip edges never show.
@@ -275,7 +323,58 @@ void RenderWorldMap(QPainter& painter, const MapView& view, const WorldMapData* 
         }
         painter.setRenderHint(QPainter::Antialiasing, false);
     }
-    DrawGraticule(painter, view, style);
+    DrawGraticuleLines(painter, view, style);
+    const QRect area = labelArea.isEmpty() ? QRect(0, 0, view.width, view.height) : labelArea;
+    QFont font = painter.font();
+    font.setPixelSize(kGraticuleLabelPixels);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const GraticuleLabel& label : GraticuleLabels(view, area, font)) {
+        QPainterPath path;
+        path.addText(label.baseline, font, label.text);
+        painter.strokePath(path, QPen(QColor(255, 255, 255, 200), 3.0, Qt::SolidLine, Qt::RoundCap,
+                                      Qt::RoundJoin));
+        painter.fillPath(path, style.graticuleLabel);
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+}
+
+std::vector<GraticuleLabel> GraticuleLabels(const MapView& view, const QRect& area,
+                                            const QFont& font) {
+    std::vector<GraticuleLabel> labels;
+    const QFontMetrics fm(font);
+    const GraticuleRange r = RangeOf(view);
+    const int gap = 3;
+    // Meridians are named along the top, parallels down the left side; the
+    // top-left corner belongs to the parallels and the bottom band to the
+    // scale bar and the attribution.
+    const int rowHeight = fm.height() + gap;
+    const int leftColumn = fm.horizontalAdvance(QStringLiteral("88.88°N")) + 2 * gap;
+    for (double lon = r.leftLon; lon <= r.rightLon + 1e-9; lon += r.step) {
+        const double x = MeridianX(view, lon);
+        const QString text = AngleText(std::remainder(lon, 360.0), "E", "W");
+        const QRectF box(x + gap, area.top() + gap, fm.horizontalAdvance(text), fm.height());
+        if (box.left() < area.left() + leftColumn || box.right() > area.right() - gap) {
+            continue;
+        }
+        labels.push_back({text, box, QPointF(box.left(), box.top() + fm.ascent()), true});
+    }
+    const double latStart = std::floor(r.bottomLat / r.step) * r.step;
+    for (double lat = latStart; lat <= r.topLat + 1e-9; lat += r.step) {
+        if (std::fabs(lat) > kMercatorMaxLatitude) {
+            continue;
+        }
+        const double y = ParallelY(view, lat);
+        const QString text = AngleText(lat, "N", "S");
+        const QRectF box(area.left() + gap, y - gap - fm.height(), fm.horizontalAdvance(text),
+                         fm.height());
+        if (box.top() < area.top() + rowHeight ||
+            box.bottom() > area.bottom() - kGraticuleBottomBand ||
+            box.right() > area.right() - gap) {
+            continue;
+        }
+        labels.push_back({text, box, QPointF(box.left(), box.top() + fm.ascent()), false});
+    }
+    return labels;
 }
 
 }  // namespace tobrel

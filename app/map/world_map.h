@@ -1,5 +1,5 @@
 #pragma once
-// The built-in offline world map: Natural Earth 1:50m land and country
+// The built-in offline world map: Natural Earth 1:10m land and country
 // borders (converted by worldmap/convert_worldmap.js) and a graticule.
 
 #include <cstdint>
@@ -9,7 +9,10 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QFont>
+#include <QRect>
 #include <QRectF>
+#include <QString>
 
 #include "map/map_projection.h"
 #include "map/map_view.h"
@@ -42,11 +45,28 @@ struct WorldMapStyle {
     QColor coast{0x5a, 0x7d, 0x96};
     QColor border{0x9a, 0x7a, 0x9e};
     QColor graticule{0x7f, 0x9f, 0xb4};
+    QColor graticuleLabel{0x3c, 0x5a, 0x70};
 };
 
+constexpr int kGraticuleLabelPixels = 10;
+// Height kept free of graticule labels at the bottom of the label area, for
+// the scale bar and the attribution.
+constexpr int kGraticuleBottomBand = 28;
+
 // Draws the map into a view-sized painter; `map` may be null (sea and
-// graticule only).
+// graticule only). Graticule labels stay inside `labelArea` (the whole view
+// when empty), so nothing covering the rest of the map hides them.
 void RenderWorldMap(QPainter& painter, const MapView& view, const WorldMapData* map,
-                    const WorldMapStyle& style = {});
+                    const WorldMapStyle& style = {}, const QRect& labelArea = {});
+
+struct GraticuleLabel {
+    QString text;
+    QRectF box;  // where the text goes, in view pixels
+    QPointF baseline;
+    bool meridian = false;  // a longitude (along the top), else a latitude
+};
+// The graticule labels of a view that fit into `area` with this font.
+std::vector<GraticuleLabel> GraticuleLabels(const MapView& view, const QRect& area,
+                                            const QFont& font);
 
 }  // namespace tobrel

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QWheelEvent>
 
+#include "data/track_statistics.h"
 #include "geodesy/molodensky.h"
 #include "map/map_ctrl.h"
 #include "map_test_support.h"
@@ -208,6 +209,7 @@ TEST_F(MapCtrlTest, DragPansWheelZoomsAndMouseUpReports) {
     QSignalSpy moved(map_.get(), &MapCtrl::OnMapMoved);
     QSignalSpy layer(map_.get(), &MapCtrl::OnLayerChanged);
     QSignalSpy up(map_.get(), &MapCtrl::OnMouseUp);
+    QSignalSpy mouse(map_.get(), &MapCtrl::MouseMoved);
     const auto west = map_->GetLatLongPoint(150, 150);
     // drag 50 pixels to the right: what was at x 150 comes to the centre
     Mouse(*map_, QEvent::MouseButtonPress, {200, 150}, Qt::LeftButton);
@@ -229,6 +231,9 @@ TEST_F(MapCtrlTest, DragPansWheelZoomsAndMouseUpReports) {
     EXPECT_TRUE(up[1][1].value<Qt::KeyboardModifiers>() & Qt::ControlModifier);
     EXPECT_EQ(std::make_pair(up[1][2].toInt(), up[1][3].toInt()), std::make_pair(100, 80));
     EXPECT_EQ(map_->GetMouseLatLong(), map_->GetLatLongPoint(100, 80));
+    ASSERT_GE(mouse.count(), 1);  // the window's status bar follows the pointer
+    const auto at = map_->GetLatLongPoint(100, 80);
+    EXPECT_EQ(mouse.last(), (QList<QVariant>{at->latitude, at->longitude}));
     // the wheel steps through the layer list, keeping the place under the pointer
     const auto underPointer = map_->GetLatLongPoint(300, 100);
     QWheelEvent wheel(QPointF(300, 100), map_->mapToGlobal(QPointF(300, 100)), QPoint(),
@@ -260,9 +265,134 @@ TEST_F(MapCtrlTest, ScrollBarsShowHideAndPan) {
     EXPECT_GT(after->longitude, before->longitude);
     // the latitude stays (up to the datum round trip, well under a metre)
     EXPECT_NEAR(after->latitude, before->latitude, Angle(0.00001));
+    // labels, the scale bar and the attribution stay clear of the bars
+    const QRect area = map_->LabelArea();
+    for (QScrollBar* bar : bars)
+        EXPECT_FALSE(area.intersects(bar->geometry()));
+    EXPECT_EQ(area.united(horizontal->geometry()).bottom(), map_->height() - 1);
+    EXPECT_TRUE(area.contains(map_->ScaleBarRect()));
     // hidden bars stay out of the picture; the map geometry does not change
     map_->SetScrollBar(false);
     EXPECT_EQ(map_->GetLatLongPoint(200, 150), after);
+    EXPECT_EQ(map_->LabelArea(), map_->rect());
+}
+
+bool IsBarDark(QRgb c) {
+    return qGray(c) < 60;
+}
+
+TEST_F(MapCtrlTest, ScaleBarMatchesTheMetresPerPixelAtThreeLatitudes) {
+    for (double lat : {0.5, 35.68, 60.2}) {
+        SCOPED_TRACE(lat);
+        UseWgs84At(lat, 139.0, 25000);
+        // metres per pixel measured on the ground, through positions only
+        const auto west = map_->GetLatLongPoint(100, 150);
+        const auto east = map_->GetLatLongPoint(300, 150);
+        ASSERT_TRUE(west && east);
+        const double metresPerPixel =
+            SphereDistance(MapAngleToDegrees(west->latitude), MapAngleToDegrees(west->longitude),
+                           MapAngleToDegrees(east->latitude), MapAngleToDegrees(east->longitude)) /
+            200.0;
+        const ScaleBar bar = map_->CurrentScaleBar();
+        EXPECT_NEAR(bar.pixels * metresPerPixel / bar.metres, 1.0, 0.01);
+        const double mantissa = bar.metres / std::pow(10.0, std::floor(std::log10(bar.metres)));
+        EXPECT_TRUE(mantissa == 1.0 || mantissa == 2.0 || mantissa == 5.0) << bar.metres;
+        // and the bar drawn is that long: a dark run along its line
+        const QRect box = map_->ScaleBarRect();
+        ASSERT_FALSE(box.isEmpty());
+        const QImage image = Render(*map_);
+        const int y = box.bottom() - 2;
+        int run = 0;
+        for (int x = box.left(); x <= box.right() + 2; ++x)
+            run += IsBarDark(image.pixel(x, y));
+        EXPECT_NEAR(run, bar.pixels, 1.0);
+    }
+    map_->SetScaleBarVisible(false);
+    EXPECT_TRUE(map_->ScaleBarRect().isEmpty());
+}
+
+bool IsMarkOrange(QRgb c) {
+    return qRed(c) > 220 && qGreen(c) > 110 && qGreen(c) < 170 && qBlue(c) < 60;
+}
+bool IsPositionBlue(QRgb c) {
+    return qBlue(c) > 200 && qRed(c) < 60;
+}
+
+TEST_F(MapCtrlTest, MarkersDrawnAtTheirPlaces) {
+    UseWgs84At(30.0, 140.0, 25000);  // open sea
+    const QPoint p = Pixel(30.001, 140.002);
+    map_->SetMarkedPoint(Angle(30.001), Angle(140.002));
+    const auto marked = map_->MarkedPoint();
+    ASSERT_TRUE(marked);
+    EXPECT_NEAR(marked->latitude, Angle(30.001), 2);
+    QImage image = Render(*map_);
+    EXPECT_TRUE(AnyNear(image, p.x() + 7, p.y(), 1, IsMarkOrange));
+    EXPECT_FALSE(AnyNear(image, p.x() + 40, p.y(), 3, IsMarkOrange));
+    map_->ClearMarkedPoint();
+    EXPECT_FALSE(map_->MarkedPoint());
+    EXPECT_FALSE(AnyNear(Render(*map_), p.x() + 7, p.y(), 1, IsMarkOrange));
+
+    // the live position: a dot, a heading arrow, an accuracy circle
+    PositionMarker position;
+    position.latitude = Angle(30.0);
+    position.longitude = Angle(140.0);
+    position.headingDegrees = 90.0;  // east
+    position.accuracyMetres = 300.0;
+    map_->SetPositionMarker(position);
+    ASSERT_TRUE(map_->CurrentPositionMarker());
+    const QPoint c = Pixel(30.0, 140.0);
+    const double radius = 300.0 / MetresPerPixel(map_->CurrentView());  // about 45 pixels
+    image = Render(*map_);
+    const QImage plain = [&] {
+        map_->ClearPositionMarker();
+        return Render(*map_);
+    }();
+    EXPECT_TRUE(IsPositionBlue(image.pixel(c)));
+    EXPECT_TRUE(AnyNear(image, c.x() + 16, c.y(), 1, IsPositionBlue));   // the arrow, east
+    EXPECT_FALSE(AnyNear(image, c.x() - 16, c.y(), 1, IsPositionBlue));  // nothing west
+    // inside the circle the sea is tinted, outside it is not
+    const QPoint inside(c.x(), c.y() + static_cast<int>(radius) - 4);
+    const QPoint outside(c.x(), c.y() + static_cast<int>(radius) + 4);
+    EXPECT_NE(image.pixel(inside), plain.pixel(inside));
+    EXPECT_EQ(image.pixel(outside), plain.pixel(outside));
+    // an old fix is greyed
+    position.stale = true;
+    map_->SetPositionMarker(position);
+    image = Render(*map_);
+    EXPECT_FALSE(AnyNear(image, c.x(), c.y(), 3, IsPositionBlue));
+    EXPECT_EQ(qRed(image.pixel(c)), qBlue(image.pixel(c)));
+}
+
+TEST_F(MapCtrlTest, HitTestFindsTheNearestLineAndItsVertex) {
+    UseWgs84At(35.0, 139.0, 25000);
+    auto c = Collection();
+    ASSERT_TRUE(c);
+    std::vector<double> lats, lons;
+    for (int i = 0; i < 600; ++i) {  // east along 35 N, a point every 0.0001 degree
+        lats.push_back(35.0);
+        lons.push_back(138.99 + i * 0.0001);
+    }
+    const std::int32_t east = Line(*c, lats, lons);
+    const std::int32_t north = Line(*c, {34.995, 35.005}, {139.002, 139.002});
+    ASSERT_GT(north, east);
+    // 4 pixels below point 150 (139.005)
+    QPoint p = Pixel(35.0, 139.005) + QPoint(0, 4);
+    auto hit = map_->HitTestPolyline(p.x(), p.y());
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->elementId, east);
+    EXPECT_EQ(hit->vertex, 150);
+    EXPECT_NEAR(hit->distancePixels, 4.0, 1.0);
+    EXPECT_FALSE(map_->HitTestPolyline(p.x(), p.y(), 2));  // farther than asked
+    EXPECT_FALSE(map_->HitTestPolyline(p.x(), p.y() + 40));
+    // nearer the other line: that one, its end vertex
+    p = Pixel(35.004, 139.002) + QPoint(3, 0);
+    hit = map_->HitTestPolyline(p.x(), p.y());
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->elementId, north);
+    EXPECT_EQ(hit->vertex, 1);
+    // labels are no lines
+    EXPECT_GT(c->AddText(50, 50, "X", 0), 0);
+    EXPECT_FALSE(map_->HitTestPolyline(50, 50, 3));
 }
 
 }  // namespace

@@ -19,12 +19,14 @@
 
 namespace tobrel::test {
 
-// Paths inside a temporary folder, so that nothing of the user's leaks in.
+// Paths inside a temporary folder, so that nothing of the user's leaks in,
+// and without the ready-made online maps (no test may reach a public server).
 inline MapPaths TempPaths(const QTemporaryDir& dir) {
     MapPaths p;
     p.tileSourcesFile = dir.filePath("config/tilesources.conf");
     p.tileCacheDir = dir.filePath("cache/tiles");
     p.mapsDir = dir.filePath("maps");
+    p.builtInSources = false;
     return p;
 }
 

@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include "map/map_ctrl.h"
+#include "map/tile_layer.h"
 #include "map_test_support.h"
 
 namespace tobrel {
@@ -41,29 +45,38 @@ bool SameColour(QRgb a, const QColor& b) {
            std::abs(qBlue(a) - b.blue()) <= 2;
 }
 
-// Serves /z/x/y.png on 127.0.0.1: tiles, but 404 for odd x in row `missingRow`
-// and bytes that are no image in row `brokenRow`.
+// Serves /z/x/y.png on 127.0.0.1 (or another loopback address): tiles, but
+// 404 for odd x in row `missingRow` and bytes that are no image in row
+// `brokenRow`. With an `etag` it sends it with `cacheControl` and answers a
+// matching If-None-Match with 304; while `down` it answers 503; `delayMs`
+// holds every answer back.
 class TileServer : public QObject {
   public:
-    TileServer() {
+    explicit TileServer(const QHostAddress& address = QHostAddress::LocalHost, quint16 port = 0) {
         connect(&server_, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = server_.nextPendingConnection()) {
                 connect(s, &QTcpSocket::readyRead, this, [this, s] { Serve(s); });
                 connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
             }
         });
-        listening = server_.listen(QHostAddress::LocalHost, 0);
+        listening = server_.listen(address, port);
     }
-    QByteArray Source(const char* name) const {
+    quint16 Port() const { return server_.serverPort(); }
+    QByteArray Source(const char* name, const QByteArray& extra = {}) const {
         return QByteArray(name) +
                "|Local tiles|http://127.0.0.1:" + QByteArray::number(server_.serverPort()) +
-               "/{z}/{x}/{y}.png|18\n";
+               "/{z}/{x}/{y}.png|18" + extra + "\n";
     }
     void Stop() { server_.close(); }
 
     bool listening = false;
-    QStringList paths, userAgents;
+    QStringList paths, userAgents, ifNoneMatch;
     int missingRow = -1, brokenRow = -1;
+    QByteArray etag, cacheControl;
+    int colourShift = 0;  // changes every tile's colour, as a new edition would
+    bool down = false;
+    int delayMs = 0;
+    int open = 0, mostOpen = 0;  // answers pending at once
 
   private:
     void Serve(QTcpSocket* s) {
@@ -73,24 +86,44 @@ class TileServer : public QObject {
             return;
         const QList<QByteArray> lines = buf.split('\n');
         buf.clear();
-        for (const QByteArray& line : lines)
-            if (line.toLower().startsWith("user-agent:"))
+        QByteArray conditional;
+        for (const QByteArray& line : lines) {
+            const QByteArray lower = line.toLower();
+            if (lower.startsWith("user-agent:"))
                 userAgents.append(QString::fromLatin1(line.mid(11).trimmed()));
+            if (lower.startsWith("if-none-match:"))
+                conditional = line.mid(14).trimmed();
+        }
+        ifNoneMatch.append(QString::fromLatin1(conditional));
         const QByteArray path = lines[0].split(' ').value(1);
         paths.append(QString::fromLatin1(path));
         const QList<QByteArray> parts = path.split('/');  // "", z, x, y.png
         const TileKey k{parts.value(1).toInt(), parts.value(2).toInt(),
                         parts.value(3).split('.').value(0).toInt()};
-        QByteArray status = "200 OK", body = TilePng(k);
-        if (k.y == missingRow && k.x % 2 != 0) {
+        QByteArray status = "200 OK", body = TilePng({k.z, k.x + colourShift, k.y}), headers;
+        if (!etag.isEmpty())
+            headers = "ETag: " + etag + "\r\nCache-Control: " + cacheControl + "\r\n";
+        if (down) {
+            status = "503 Service Unavailable";
+            body = "busy";
+        } else if (k.y == missingRow && k.x % 2 != 0) {
             status = "404 Not Found";
             body = "no such tile";
         } else if (k.y == brokenRow) {
             body = "this is not a picture";
+        } else if (!etag.isEmpty() && conditional == etag) {
+            status = "304 Not Modified";
+            body.clear();
         }
-        s->write("HTTP/1.1 " + status + "\r\nContent-Type: image/png\r\nContent-Length: " +
-                 QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-        s->disconnectFromHost();
+        const QByteArray answer = "HTTP/1.1 " + status + "\r\nContent-Type: image/png\r\n" +
+                                  headers + "Content-Length: " + QByteArray::number(body.size()) +
+                                  "\r\nConnection: close\r\n\r\n" + body;
+        mostOpen = std::max(mostOpen, ++open);
+        QTimer::singleShot(delayMs, s, [this, s, answer] {
+            --open;
+            s->write(answer);
+            s->disconnectFromHost();
+        });
     }
 
     QTcpServer server_;
@@ -179,13 +212,27 @@ TEST_F(MapTilesTest, FetchedDrawnCachedAndDrawnAgainOffline) {
         EXPECT_EQ(server.userAgents.value(0), "TobrelPA/0.20");
         ExpectTileColours(*map, image, {{256, 192}, {10, 10}, {500, 370}});
         centreTile = TileAt(*map, 256, 192);
-        EXPECT_TRUE(QFile::exists(TileCachePath(paths_.tileCacheDir, "local", centreTile)));
+        const QString file = TileCachePath(paths_.tileCacheDir, "local", centreTile);
+        EXPECT_TRUE(QFile::exists(file));
+        // no caching headers: fresh for a week
+        ASSERT_TRUE(test::WaitFor([&] { return QFile::exists(TileMetaPath(file)); }));
+        QFile meta(TileMetaPath(file));
+        ASSERT_TRUE(meta.open(QIODevice::ReadOnly));
+        EXPECT_NEAR(DecodeTileMeta(meta.readAll()).expiresAt,
+                    QDateTime::currentSecsSinceEpoch() + kDefaultTileLifetime, 60);
     }
     server.Stop();
     const int requests = server.paths.size();
     auto map = NewMap("local");
     EXPECT_TRUE(SameColour(Settle(*map).pixel(256, 192), TileColour(centreTile)));
     EXPECT_EQ(server.paths.size(), requests);
+}
+
+// Everything but the corner where the retry note goes.
+QImage WithoutNote(const MapCtrl& map, QImage image) {
+    QPainter p(&image);
+    p.fillRect(QRect(map.LabelArea().right() - 200, 0, 201, 30), Qt::black);
+    return image;
 }
 
 TEST_F(MapTilesTest, MissingBrokenAndUnreachableTilesLeaveTheBaseMap) {
@@ -196,22 +243,31 @@ TEST_F(MapTilesTest, MissingBrokenAndUnreachableTilesLeaveTheBaseMap) {
     probe.close();
     WriteConfig(server.Source("local") + "gone|Gone|http://127.0.0.1:" + QByteArray::number(port) +
                 "/{z}/{x}/{y}.png|18\n");
-    const QImage plain = Render(*NewMap());  // the same view on the built-in map
-    EXPECT_EQ(Settle(*NewMap("gone")), plain);
+    auto plainMap = NewMap();  // the same view on the built-in map
+    const QImage plain = Render(*plainMap);
+    auto gone = NewMap("gone");
+    QSignalSpy status(gone.get(), &MapCtrl::TileStatusChanged);
+    EXPECT_EQ(WithoutNote(*gone, Settle(*gone)), WithoutNote(*gone, plain));
+    // a quiet note on the map, and the window is told
+    EXPECT_TRUE(gone->IsTileRetryPending());
+    EXPECT_TRUE(test::WaitFor([&] { return status.count() > 0; }));
+    EXPECT_TRUE(status.value(0).value(0).toBool());
+    EXPECT_FALSE(plainMap->IsTileRetryPending());
 
     auto map = NewMap("local");
     const TileKey centre = TileAt(*map, 256, 192);
     server.missingRow = centre.y;
     server.brokenRow = centre.y + 1;
-    const QImage image = Settle(*map);
+    const QImage image = WithoutNote(*map, Settle(*map));
+    const QImage plainMasked = WithoutNote(*map, plain);
     int missing = 0;
     for (int x = 4; x < 500; x += 16) {
-        for (int y = 4; y < 370; y += 16) {
+        for (int y = 36; y < 370; y += 16) {
             const TileKey k = TileAt(*map, x, y);
             if ((k.y == centre.y && k.x % 2 != 0) || k.y == centre.y + 1) {
-                EXPECT_EQ(image.pixel(x, y), plain.pixel(x, y)) << x << "," << y;
+                EXPECT_EQ(image.pixel(x, y), plainMasked.pixel(x, y)) << x << "," << y;
                 ++missing;
-            } else {
+            } else if (!map->ScaleBarRect().contains(x, y)) {
                 EXPECT_TRUE(SameColour(image.pixel(x, y), TileColour(k))) << x << "," << y;
             }
         }
@@ -219,6 +275,193 @@ TEST_F(MapTilesTest, MissingBrokenAndUnreachableTilesLeaveTheBaseMap) {
     EXPECT_GT(missing, 0);
     const TileKey broken{centre.z, centre.x, centre.y + 1};  // never cached
     EXPECT_FALSE(QFile::exists(TileCachePath(paths_.tileCacheDir, "local", broken)));
+    // a broken tile is retried later, not at once: drawing again asks for nothing
+    const int asked = server.paths.size();
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(map->MoveTo(Angle(35.68), Angle(139.76 + i * 1e-5), 1, 0));
+        Render(*map);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(server.paths.size(), asked);
+    EXPECT_TRUE(map->IsTileRetryPending());
+}
+
+TEST_F(MapTilesTest, AFailingServerGetsARestAndTilesAreRetriedLater) {
+    TileServer server;
+    ASSERT_TRUE(server.listening);
+    server.down = true;
+    WriteConfig(server.Source("local"));
+    auto map = NewMap("local");
+    QSignalSpy status(map.get(), &MapCtrl::TileStatusChanged);
+    const TileKey centre = TileAt(*map, 256, 192);
+    Settle(*map);
+    ASSERT_TRUE(map->IsTileRetryPending());
+    // after the first answers failed nothing more was sent
+    EXPECT_LE(server.paths.size(), XyzTileLayer::kMaxPerServer);
+    server.down = false;
+    // the map repaints itself when the back-off ends and then gets its tiles
+    map->show();
+    ASSERT_TRUE(test::WaitFor([&] { return !map->IsTileRetryPending(); }, 60000));
+    map->hide();
+    ExpectTileColours(*map, Settle(*map), {{256, 192}, {500, 370}});
+    const QString path = QStringLiteral("/%1/%2/%3.png").arg(centre.z).arg(centre.x).arg(centre.y);
+    EXPECT_GE(server.paths.count(path), 1);
+    ASSERT_TRUE(test::WaitFor([&] { return status.count() >= 2; }));
+    EXPECT_TRUE(status.first().value(0).toBool());
+    EXPECT_FALSE(status.last().value(0).toBool());
+}
+
+TEST_F(MapTilesTest, ExpiredTileRevalidatedWithIfNoneMatchAndFreshTileKept) {
+    TileServer server;
+    ASSERT_TRUE(server.listening);
+    server.etag = "\"v1\"";
+    server.cacheControl = "max-age=3600";
+    WriteConfig(server.Source("local"));
+    const TileKey centre = TileAt(*NewMap(), 256, 192);
+    const QString file = TileCachePath(paths_.tileCacheDir, "local", centre);
+    auto readMeta = [&] {
+        QFile f(TileMetaPath(file));
+        return f.open(QIODevice::ReadOnly) ? DecodeTileMeta(f.readAll()) : TileCacheMeta{};
+    };
+    auto expire = [&] {
+        TileCacheMeta meta = readMeta();
+        meta.expiresAt = QDateTime::currentSecsSinceEpoch() - 10;
+        QFile f(TileMetaPath(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(EncodeTileMeta(meta));
+    };
+    const qint64 before = QDateTime::currentSecsSinceEpoch();
+    {
+        auto map = NewMap("local");
+        ExpectTileColours(*map, Settle(*map), {{256, 192}});
+    }
+    ASSERT_TRUE(test::WaitFor([&] { return !readMeta().etag.isEmpty(); }));
+    EXPECT_EQ(readMeta().etag, "\"v1\"");
+    EXPECT_GE(readMeta().expiresAt, before + 3600);
+    EXPECT_LE(readMeta().expiresAt, QDateTime::currentSecsSinceEpoch() + 3600);
+
+    // fresh: shown from the cache without asking
+    int asked = server.paths.size();
+    {
+        auto map = NewMap("local");
+        ExpectTileColours(*map, Settle(*map), {{256, 192}});
+    }
+    EXPECT_EQ(server.paths.size(), asked);
+
+    // expired: shown at once, asked for with If-None-Match, 304 keeps it fresh again
+    expire();
+    QFileInfo info(file);
+    const QDateTime written = info.lastModified();
+    {
+        auto map = NewMap("local");
+        ExpectTileColours(*map, Settle(*map), {{256, 192}});
+        ASSERT_TRUE(test::WaitFor(
+            [&] { return readMeta().expiresAt > QDateTime::currentSecsSinceEpoch() + 3000; }));
+    }
+    const QString path = QStringLiteral("/%1/%2/%3.png").arg(centre.z).arg(centre.x).arg(centre.y);
+    ASSERT_EQ(server.paths.lastIndexOf(path) >= asked, true);
+    EXPECT_EQ(server.ifNoneMatch.value(server.paths.lastIndexOf(path)), "\"v1\"");
+    EXPECT_EQ(QFileInfo(file).lastModified(), written);  // the tile itself untouched
+
+    // a new edition: the server answers the old ETag with the new tile
+    expire();
+    server.etag = "\"v2\"";
+    server.colourShift = 1;
+    {
+        auto map = NewMap("local");
+        ASSERT_TRUE(test::WaitFor([&] {
+            return SameColour(Render(*map).pixel(256, 192),
+                              TileColour({centre.z, centre.x + 1, centre.y}));
+        }));
+        ASSERT_TRUE(test::WaitFor([&] { return readMeta().etag == "\"v2\""; }));
+    }
+
+    // offline with an expired tile: still shown
+    expire();
+    server.Stop();
+    asked = server.paths.size();
+    auto map = NewMap("local");
+    const QImage image = Settle(*map);
+    EXPECT_TRUE(SameColour(image.pixel(256, 192), TileColour({centre.z, centre.x + 1, centre.y})));
+}
+
+TEST_F(MapTilesTest, TwoRequestsAtATimePerServerAndSubdomainsBySum) {
+    // two servers on one port at two loopback addresses, as {s} picks them
+    TileServer one(QHostAddress("127.0.0.1"));
+    ASSERT_TRUE(one.listening);
+    TileServer two(QHostAddress("127.0.0.2"), one.Port());
+    if (!two.listening)
+        GTEST_SKIP() << "127.0.0.2 cannot be bound here";
+    one.delayMs = two.delayMs = 30;
+    WriteConfig("sub|Sub|http://127.0.0.{s}:" + QByteArray::number(one.Port()) +
+                "/{z}/{x}/{y}.png|18||Test attribution|1,2\n");
+    auto map = NewMap("sub");
+    const QImage image = Settle(*map);
+    ExpectTileColours(*map, image, {{256, 192}, {10, 40}, {500, 370}});
+    EXPECT_GT(one.paths.size(), 2);
+    EXPECT_GT(two.paths.size(), 2);
+    EXPECT_EQ(one.mostOpen, 2);
+    EXPECT_EQ(two.mostOpen, 2);
+    for (const auto* server : {&one, &two}) {
+        for (const QString& path : server->paths) {
+            const QStringList part = path.split('/');  // "", z, x, y.png
+            const int sum = part[2].toInt() + part[3].split('.')[0].toInt();
+            EXPECT_EQ(sum % 2, server == &one ? 0 : 1) << path.toStdString();
+        }
+    }
+}
+
+TEST_F(MapTilesTest, AttributionDrawnForItsSourceOnly) {
+    TileServer server;
+    ASSERT_TRUE(server.listening);
+    WriteConfig(server.Source("local", "||© Test contributors"));
+    auto world = NewMap();
+    EXPECT_TRUE(world->Attribution().isEmpty());
+    EXPECT_TRUE(world->AttributionRect().isEmpty());
+    auto map = NewMap("local");
+    EXPECT_EQ(map->Attribution(), QString::fromUtf8("© Test contributors"));
+    const QRect box = map->AttributionRect();
+    ASSERT_FALSE(box.isEmpty());
+    // bottom-right, clear of the scroll bars and of the scale bar
+    EXPECT_TRUE(map->LabelArea().contains(box));
+    EXPECT_GT(box.right(), map->LabelArea().right() - 5);
+    EXPECT_GT(box.bottom(), map->LabelArea().bottom() - 5);
+    EXPECT_FALSE(box.intersects(map->ScaleBarRect()));
+    const QImage image = Settle(*map);
+    // a light box with dark text in it over the tiles
+    int light = 0, dark = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const int v = qGray(image.pixel(x, y));
+            light += v > 200;
+            dark += v < 110;
+        }
+    }
+    EXPECT_GT(light, box.width() * box.height() / 2);
+    EXPECT_GT(dark, 20);
+    // the same view without the attribution has no such box
+    WriteConfig(server.Source("local"));
+    auto bare = NewMap("local");
+    EXPECT_TRUE(bare->AttributionRect().isEmpty());
+}
+
+TEST_F(MapTilesTest, ReadyMadeSourcesComeBeforeTheWorldMapAndGiveWayToTheUsers) {
+    paths_.builtInSources = true;
+    WriteConfig("osm|My street map|http://127.0.0.1:9/{z}/{x}/{y}.png|19\n");
+    // Only the lists and the attribution are read: nothing is drawn, so
+    // nothing is fetched from a public server.
+    MapCtrl map(nullptr, paths_);
+    const AreaCollection areas = map.AreaCollect();
+    ASSERT_EQ(areas.Count(), 3);
+    EXPECT_EQ(areas.Item(0)->AreaCode, "osm");
+    EXPECT_EQ(areas.Item(0)->Title, "My street map");
+    EXPECT_EQ(areas.Item(1)->AreaCode, "gsi-std");
+    EXPECT_EQ(areas.Item(2)->AreaCode, "WORLD");
+    EXPECT_EQ(map.AreaCode(), "WORLD");
+    ASSERT_TRUE(map.SetAreaCode("gsi-std"));
+    EXPECT_EQ(map.Attribution(), QString::fromUtf8("出典: 地理院タイル"));
+    ASSERT_TRUE(map.SetAreaCode("osm"));
+    EXPECT_TRUE(map.Attribution().isEmpty());  // the user's source named none
 }
 
 TEST_F(MapTilesTest, ScalesBeyondTheSourceZoomAreDisabled) {
