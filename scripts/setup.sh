@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-dev
     qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libgl-dev
     fonts-ipafont-gothic locales
+    libexpat1-dev libxml2-utils libpugixml-dev
 )
 
 missing=()
