@@ -103,23 +103,20 @@ class GpxEmitter {
     // is one; false when the position cannot be written.
     bool Position(double lat, double lon, double altitude, char*& out, char*& ele, char*& eleEnd) {
         const bool hasAltitude = gpx::HasAltitude(altitude);
-        if (!std::isfinite(lat) || !std::isfinite(lon) || std::fabs(lat) > 90.0) {
+        float elevation = static_cast<float>(altitude);
+        if (std::isfinite(lat) && std::isfinite(lon) && !datum_.IsIdentity()) {
+            const auto g = datum_.ToWgs84({lat, lon, hasAltitude ? altitude : 0.0});
+            lat = g ? g->latitude : NAN;
+            lon = g ? g->longitude : NAN;
+            elevation = g ? static_cast<float>(g->height) : 0.0f;
+        }
+        // A local datum can hold a pole a hair beyond 90 degrees.
+        if (!std::isfinite(lat) || !std::isfinite(lon) ||
+            std::fabs(lat) > (datum_.IsIdentity() ? 90.0 : 90.01)) {
             ++report_.skippedPoints;
             return false;
         }
-        float elevation = static_cast<float>(altitude);
-        if (!datum_.IsIdentity()) {
-            const auto g = datum_.ToWgs84({lat, lon, hasAltitude ? altitude : 0.0});
-            if (!g) {
-                ++report_.skippedPoints;
-                return false;
-            }
-            // A shift can carry a point at a pole a hair beyond it.
-            lat = std::clamp(g->latitude, -90.0, 90.0);
-            lon = g->longitude;
-            elevation = static_cast<float>(g->height);
-        }
-        out = gpx::FormatDecimal(out, lat);
+        out = gpx::FormatDecimal(out, std::clamp(lat, -90.0, 90.0));
         std::memcpy(out, "\" lon=\"", 7);
         out = gpx::FormatDecimal(out + 7, WrapLongitude(lon));
         *out++ = '"';
