@@ -3,6 +3,7 @@
 // took eleven times the store's size; see bench/app/data/gpx_parser_compare.cpp).
 #include <expat.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include "data/gpx_fields.h"
 #include "data/gpx_file.h"
 #include "geodesy/waypoint_symbols.h"
+#include "text/cp932.h"
 
 namespace tobrel {
 
@@ -95,6 +97,70 @@ std::string Quote(std::string_view text) {
     return "\"" + std::string(text.substr(0, n)) + "...\"";
 }
 
+// Encodings the parser does not know itself, through iconv: Shift_JIS and its
+// code page 932 relatives (files of older Japanese programs), and single-byte
+// encodings such as windows-1252.
+bool IsShiftJisName(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    for (const char* known :
+         {"shift_jis", "shift-jis", "sjis", "x-sjis", "windows-31j", "cp932", "ms_kanji"})
+        if (lower == known)
+            return true;
+    return false;
+}
+
+// The Unicode scalar of one character, or -1; `incomplete` tells a lead byte.
+int Scalar(iconv_t cd, const char* bytes, std::size_t size, bool* incomplete = nullptr) {
+    unsigned char out[8];
+    char* in = const_cast<char*>(bytes);
+    char* o = reinterpret_cast<char*>(out);
+    std::size_t inLeft = size, outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const bool failed = iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1);
+    if (incomplete != nullptr)
+        *incomplete = failed && errno == EINVAL;
+    if (failed || inLeft != 0 || sizeof out - outLeft != 4)
+        return -1;
+    const int v = out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24;
+    return v <= 0xFFFF ? v : -1;  // the parser takes no more from such an encoding
+}
+
+int XMLCALL ConvertTwoBytes(void* data, const char* s) {
+    return Scalar(static_cast<iconv_t>(data), s, 2);
+}
+
+void XMLCALL ReleaseConverter(void* data) {
+    iconv_close(static_cast<iconv_t>(data));
+}
+
+int XMLCALL OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
+    const bool shiftJis = IsShiftJisName(name);
+    iconv_t cd = iconv_open("UTF-32LE", shiftJis ? "CP932" : name);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return XML_STATUS_ERROR;
+    for (int b = 0; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        bool incomplete = false;
+        if (shiftJis && sorvane::cp932::IsLeadByte(static_cast<std::uint8_t>(b))) {
+            info->map[b] = -2;
+        } else {
+            info->map[b] = Scalar(cd, &byte, 1, &incomplete);
+            if (incomplete) {  // a multi-byte encoding this reader does not know
+                iconv_close(cd);
+                return XML_STATUS_ERROR;
+            }
+        }
+    }
+    info->data = shiftJis ? cd : nullptr;
+    info->convert = shiftJis ? ConvertTwoBytes : nullptr;
+    info->release = shiftJis ? ReleaseConverter : nullptr;
+    if (!shiftJis)
+        iconv_close(cd);
+    return XML_STATUS_OK;
+}
+
 // Points of the track being read, in fixed blocks: a long track never needs
 // a second, larger copy of itself while it grows. The blocks are kept for the
 // next track, so reading holds the store plus at most its longest track.
@@ -163,6 +229,7 @@ class GpxReader {
         XML_SetSkippedEntityHandler(parser_, OnSkippedEntity);
         XML_SetExternalEntityRefHandler(parser_, OnExternalEntity);
         XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+        XML_SetUnknownEncodingHandler(parser_, OnUnknownEncoding, nullptr);
     }
     ~GpxReader() {
         if (parser_ != nullptr)

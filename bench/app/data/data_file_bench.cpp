@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -223,38 +224,111 @@ long StatusKb(const char* field) {
 }
 
 // Run as `data_file_bench --gpx-read-peak FILE` in a fresh process: reads the
-// file in Tokyo and prints the growth of its peak resident memory and the
-// store's size, in bytes.
+// file in Tokyo and prints the growth of its peak resident memory, the
+// store's size (both in bytes) and whether the read succeeded.
 int GpxReadPeak(const char* path) {
     const long before = StatusKb("VmRSS:");
     tobrel::TobrelFile store;
-    if (!tobrel::ReadGpx(path, GpxOptionsFor(true), store))
-        return 1;
-    std::printf("%ld %.0f\n", (StatusKb("VmHWM:") - before) * 1024, StoreBytes(store));
+    const bool ok = tobrel::ReadGpx(path, GpxOptionsFor(true), store).ok();
+    std::printf("%ld %.0f %d\n", (StatusKb("VmHWM:") - before) * 1024, StoreBytes(store), ok);
     return 0;
 }
 
-void BM_GpxReadPeakMemory(benchmark::State& state) {
-    const std::string& path = GpxFile();
+struct Peak {
+    double bytes = 0;
+    double storeBytes = 0;
+    bool ok = false;
+};
+
+std::optional<Peak> MeasurePeak(const std::string& path) {
+    std::string self(4096, '\0');
+    self.resize(static_cast<std::size_t>(
+        std::max<ssize_t>(0, ::readlink("/proc/self/exe", self.data(), self.size()))));
     const std::string out = Folder() + "/peak.txt";
-    double peak = 0, store = 0;
-    for (auto _ : state) {
-        std::string self(4096, '\0');
-        self.resize(static_cast<std::size_t>(
-            std::max<ssize_t>(0, ::readlink("/proc/self/exe", self.data(), self.size()))));
-        const std::string command = "'" + self + "' --gpx-read-peak '" + path + "' > '" + out + "'";
-        if (std::system(command.c_str()) != 0) {
-            state.SkipWithError("peak measurement failed");
-            break;
-        }
-        std::ifstream in(out);
-        in >> peak >> store;
+    const std::string command = "'" + self + "' --gpx-read-peak '" + path + "' > '" + out + "'";
+    if (std::system(command.c_str()) != 0)
+        return std::nullopt;
+    Peak p;
+    std::ifstream(out) >> p.bytes >> p.storeBytes >> p.ok;
+    return p;
+}
+
+void BM_GpxReadPeakMemory(benchmark::State& state) {
+    std::optional<Peak> peak;
+    for (auto _ : state)
+        peak = MeasurePeak(GpxFile());
+    if (!peak || !peak->ok) {
+        state.SkipWithError("peak measurement failed");
+        return;
     }
-    state.counters["peak_MB"] = peak / 1e6;
-    state.counters["store_MB"] = store / 1e6;
-    state.counters["peak/store"] = store > 0 ? peak / store : 0;
+    state.counters["peak_MB"] = peak->bytes / 1e6;
+    state.counters["store_MB"] = peak->storeBytes / 1e6;
+    state.counters["peak/store"] = peak->bytes / peak->storeBytes;
 }
 BENCHMARK(BM_GpxReadPeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Hostile files: how much memory a read takes beside the file's own size,
+// and how long it takes to give up (or, for many tiny waypoints, to finish).
+const struct Hostile {
+    const char* name;
+    std::string (*make)();
+} kHostile[] = {
+    {"billion laughs",
+     [] {
+         std::string t = "<?xml version=\"1.0\"?>\n<!DOCTYPE gpx [<!ENTITY a0 \"ha\">";
+         for (int i = 1; i < 10; ++i) {
+             t += "<!ENTITY a" + std::to_string(i) + " \"";
+             for (int k = 0; k < 10; ++k)
+                 t += "&a" + std::to_string(i - 1) + ";";
+             t += "\">";
+         }
+         return t + "]>\n<gpx><wpt lat=\"1\" lon=\"2\"><name>&a9;</name></wpt></gpx>";
+     }},
+    {"nesting 10M deep",
+     [] {
+         std::string t = "<gpx>";
+         for (int i = 0; i < 10000000; ++i)
+             t += "<x>";
+         return t;
+     }},
+    {"50 MB attribute",
+     [] { return "<gpx><wpt lat=\"1" + std::string(50 << 20, '0') + "\" lon=\"2\"/></gpx>"; }},
+    {"50 MB name",
+     [] {
+         return "<gpx><wpt lat=\"1\" lon=\"2\"><name>" + std::string(50 << 20, 'n') +
+                "</name></wpt></gpx>";
+     }},
+    {"2M tiny waypoints",
+     [] {
+         std::string t = "<gpx>";
+         for (int i = 0; i < 2000000; ++i)
+             t += "<wpt lat=\"0\" lon=\"0\"/>";
+         return t + "</gpx>";
+     }},
+};
+
+void BM_GpxHostilePeakMemory(benchmark::State& state) {
+    const Hostile& h = kHostile[state.range(0)];
+    const std::string path = Folder() + "/hostile.gpx";
+    const std::string text = h.make();
+    std::ofstream(path, std::ios::binary) << text;
+    std::optional<Peak> peak;
+    for (auto _ : state)
+        peak = MeasurePeak(path);
+    if (!peak) {
+        state.SkipWithError("peak measurement failed");
+        return;
+    }
+    state.counters["file_MB"] = static_cast<double>(text.size()) / 1e6;
+    state.counters["peak_MB"] = peak->bytes / 1e6;
+    state.counters["peak/file"] = peak->bytes / static_cast<double>(text.size());
+    state.SetLabel(std::string(h.name) + (peak->ok ? ", read" : ", refused"));
+}
+BENCHMARK(BM_GpxHostilePeakMemory)
+    ->DenseRange(0, std::size(kHostile) - 1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

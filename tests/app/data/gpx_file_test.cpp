@@ -503,6 +503,46 @@ TEST(GpxReader, TakesWhatOtherProgramsWrite) {
     }
 }
 
+TEST(GpxReader, OtherEncodings) {
+    std::string utf16 = "\xff\xfe";  // little-endian, with its byte order mark
+    for (const char16_t c :
+         std::u16string(u"<gpx><wpt lat='1' lon='2'><name>東京</name></wpt></gpx>")) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+    }
+    const struct {
+        std::string text;
+        const char* ident;  // null when the file is refused
+        int replaced;
+    } rows[] = {
+        // Tokyo, then a character whose second byte is a backslash
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<gpx><wpt lat=\"1\" lon=\"2\">"
+         "<name>\x93\x8c\x8b\x9e\x95\x5c\xb1</name></wpt></gpx>",
+         "\x93\x8c\x8b\x9e\x95\x5c\xb1", 0},
+        {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<gpx><wpt lat=\"1\" lon=\"2\">"
+         "<name>Caf\xe9 \x80</name></wpt></gpx>",
+         "Caf? ?", 2},
+        {utf16, "\x93\x8c\x8b\x9e", 0},
+        {"<?xml version=\"1.0\" encoding=\"EUC-JP\"?>\n<gpx/>", nullptr, 0},
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<gpx><wpt lat=\"1\" lon=\"2\">"
+         "<name>\x93\x20</name></wpt></gpx>",
+         nullptr, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        TobrelFile s;
+        GpxReport report;
+        const GpxResult r = ReadText(row.text, s, &report);
+        if (row.ident == nullptr) {
+            EXPECT_EQ(r.status, GpxStatus::kNotWellFormed);
+            continue;
+        }
+        ASSERT_TRUE(r.ok()) << r.Describe();
+        EXPECT_STREQ(s.GetWaypointIdent(0), row.ident);
+        EXPECT_EQ(report.replacedCharacters, row.replaced);
+    }
+}
+
 TEST(GpxReader, NamesCanBeRequired) {
     GpxOptions options(kWgs84);
     options.requireNames = true;
