@@ -324,27 +324,45 @@ std::optional<sorvane::GeoPosition> DatumConversion::ToStore(
     return sorvane::MolodenskyShift(wgs84, shift_);
 }
 
-std::optional<sorvane::GeoPosition> DatumConversion::ToWgs84(
-    const sorvane::GeoPosition& stored) const {
+std::optional<sorvane::GeoPosition> DatumConversion::ToWgs84(const sorvane::GeoPosition& stored,
+                                                             bool hasHeight, Hint* hint) const {
     if (identity_)
         return stored;
-    auto g = sorvane::MolodenskyShift(stored, reversed_);
+    sorvane::GeoPosition local = stored;
+    if (!hasHeight)
+        local.height = 0;
+    std::optional<sorvane::GeoPosition> g;
+    if (hint != nullptr && hint->valid) {
+        g = sorvane::GeoPosition{local.latitude - hint->shift.latitude,
+                                 local.longitude - hint->shift.longitude,
+                                 local.height - hint->shift.height};
+    } else {
+        g = sorvane::MolodenskyShift(local, reversed_);
+    }
     if (!g)
         return std::nullopt;
+    if (!hasHeight)
+        g->height = 0;
     // The shift changes by about 1e-4 of itself over its own size, so each
-    // step gains four digits: the reversed shift is within a few 1e-7 degree,
-    // two corrections reach the last bits of a double.
-    for (int step = 0; step < 4; ++step) {
+    // step gains four digits: from the reversed shift (a few 1e-7 degree off)
+    // two steps, from a neighbour's shift one.
+    for (int step = 0; step < 6; ++step) {
         const auto f = sorvane::MolodenskyShift(*g, shift_);
         if (!f)
             return std::nullopt;
-        const double dLat = stored.latitude - f->latitude;
-        const double dLon = stored.longitude - f->longitude;
+        const double dLat = local.latitude - f->latitude;
+        const double dLon = local.longitude - f->longitude;
         g->latitude += dLat;
         g->longitude += dLon;
-        g->height += stored.height - f->height;
-        if (std::fabs(dLat) < 1e-9 && std::fabs(dLon) < 1e-9)
+        if (hasHeight)
+            g->height += local.height - f->height;
+        if (std::fabs(dLat) < 1e-8 && std::fabs(dLon) < 1e-8)
             break;
+    }
+    if (hint != nullptr) {
+        hint->valid = true;
+        hint->shift = {local.latitude - g->latitude, local.longitude - g->longitude,
+                       local.height - g->height};
     }
     return g;
 }

@@ -23,7 +23,9 @@ constexpr int kGpxDefaultSymbolTable = 4108;
 
 // What the store holds for an absent altitude: a track point carries the
 // receivers' own "none" (1.0e25, sent back unchanged on upload), a waypoint the
-// store's -9999 (which the GPS control turns into that same "none").
+// store's -9999 (which the GPS control turns into that same "none"). Any
+// altitude at or below -9999 or at or above 1e24 is written as none. The
+// position of a point without an altitude converts at WGS 84 height 0.
 constexpr float kGpxNoTrackAltitude = 1.0e25f;
 constexpr float kGpxNoWaypointAltitude = -9999.0f;
 
@@ -89,15 +91,19 @@ struct GpxReport {
     int skippedPoints = 0;
 };
 
-// Reads the file into a fresh store that replaces `out` only on success; on
-// any failure `out` is left exactly as it was. The report is filled either way.
+// Reads the file into a fresh store that replaces `out` only on success (its
+// time-zone bias too: the file's when it has one, else this machine's); on any
+// failure `out` is left exactly as it was. The report is filled either way.
+// Track distances and headings are computed on the datum's sphere, as after a
+// download. A time of exactly 1989-12-31T00:00:00Z is the store's "no time".
 GpxResult ReadGpx(const std::string& path, const GpxOptions& options, TobrelFile& out,
                   GpxReport* report = nullptr);
 GpxResult ReadGpx(std::span<const std::uint8_t> bytes, const GpxOptions& options, TobrelFile& out,
                   GpxReport* report = nullptr);
 
 // Writes every track, waypoint and route. The file that was there stays
-// untouched unless the new one was written completely.
+// untouched unless the new one was written completely. Points the file cannot
+// hold are left out and counted in the report; the write still succeeds.
 GpxResult WriteGpx(const std::string& path, const TobrelFile& store, const GpxOptions& options,
                    GpxReport* report = nullptr);
 // The same bytes in memory. False only when memory ran out.

@@ -105,7 +105,7 @@ class GpxEmitter {
         const bool hasAltitude = gpx::HasAltitude(altitude);
         float elevation = static_cast<float>(altitude);
         if (std::isfinite(lat) && std::isfinite(lon) && !datum_.IsIdentity()) {
-            const auto g = datum_.ToWgs84({lat, lon, hasAltitude ? altitude : 0.0});
+            const auto g = datum_.ToWgs84({lat, lon, altitude}, hasAltitude, &hint_);
             lat = g ? g->latitude : NAN;
             lon = g ? g->longitude : NAN;
             elevation = g ? static_cast<float>(g->height) : 0.0f;
@@ -261,6 +261,7 @@ class GpxEmitter {
 
     GpxReport& report_;
     gpx::DatumConversion datum_;
+    gpx::DatumConversion::Hint hint_;
     gpx::TextConverter text_;
     int table_;
     Sink& sink_;
