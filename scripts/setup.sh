@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libgl-dev
     qt6-charts-dev libqt6opengl6-dev
     fonts-ipafont-gothic locales
+    libexpat1-dev libxml2-utils libpugixml-dev
 )
 
 missing=()

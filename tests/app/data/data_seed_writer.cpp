@@ -1,14 +1,16 @@
 // Writes the seed corpora of the data fuzzers that come from our own writers:
 //   data_seed_writer <fuzz/corpus folder>
-// the sample as a native file of every readable version and as a script. The
-// hand-written seeds (an empty file, angle and tokenizer texts, a loose script)
-// live in the corpus folders themselves.
+// the sample as a native file of every readable version, as a script and as
+// GPX. The hand-written seeds (an empty file, angle and tokenizer texts, a
+// loose script, GPX of other writers and hostile GPX) live in the corpus
+// folders themselves.
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "data/gpx_file.h"
 #include "data/map_server_script.h"
 #include "data/native_file.h"
 #include "data_test_support.h"
@@ -30,8 +32,10 @@ int main(int argc, char** argv) {
     }
     const std::string native = std::string(argv[1]) + "/fuzz_native_file/";
     const std::string script = std::string(argv[1]) + "/fuzz_map_server_script/";
+    const std::string gpx = std::string(argv[1]) + "/fuzz_gpx/";
     ::mkdir(native.c_str(), 0777);
     ::mkdir(script.c_str(), 0777);
+    ::mkdir(gpx.c_str(), 0777);
     tobrel::TobrelFile sample;
     tobrel::testing::FillSample(sample);
     std::vector<std::uint8_t> bytes;
@@ -45,6 +49,8 @@ int main(int argc, char** argv) {
     std::string text;
     ok &= tobrel::EncodeMapServerScript(sample, text, true, true, true, nullptr, 0, 2) &&
           Save(script + "sample.mps", text);
+    ok &= tobrel::EncodeGpx(sample, tobrel::GpxOptions(sorvane::DatumShift{}), text) &&
+          Save(gpx + "sample.gpx", text);
     if (!ok)
         std::fprintf(stderr, "could not write every seed\n");
     return ok ? 0 : 1;

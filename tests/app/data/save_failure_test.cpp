@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "data/gpx_file.h"
 #include "data/map_server_script.h"
 #include "data/native_file.h"
 #include "data_test_support.h"
@@ -70,6 +71,17 @@ bool ReadNative(TobrelFile& s, const std::string& path) {
 bool ReadScriptLines(TobrelFile& s, const std::string& path) {
     return ReadMapServerScript(s, path, kReadLines);
 }
+bool WriteGpxFile(const TobrelFile& s, const std::string& path) {
+    return WriteGpx(path, s, GpxOptions(sorvane::DatumShift{})).ok();
+}
+std::string GpxText(const TobrelFile& s) {
+    std::string text;
+    EXPECT_TRUE(EncodeGpx(s, GpxOptions(sorvane::DatumShift{}), text));
+    return text;
+}
+bool ReadGpxFile(TobrelFile& s, const std::string& path) {
+    return ReadGpx(path, GpxOptions(sorvane::DatumShift{}), s).ok();
+}
 
 const struct Format {
     const char* file;
@@ -78,7 +90,8 @@ const struct Format {
     bool (*read)(TobrelFile&, const std::string&);
     int firstTrackPoints;  // of the big store read back
 } kFormats[] = {{"data.tb2", WriteNativeFile, NativeBytes, ReadNative, 2000},
-                {"data.mps", WriteScript, ScriptText, ReadScriptLines, 1500}};
+                {"data.mps", WriteScript, ScriptText, ReadScriptLines, 1500},
+                {"data.gpx", WriteGpxFile, GpxText, ReadGpxFile, 2000}};
 
 class SaveFailure : public ::testing::Test {
   protected:
