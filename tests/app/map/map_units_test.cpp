@@ -1,5 +1,5 @@
 // Units, projection, layer scales, geometry helpers, the tile source file, the
-// built-in world map file and the tree node texts.
+// built-in world map file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include <QFile>
 
 #include "map/map_geometry.h"
-#include "map/map_overlay.h"
 #include "map/map_projection.h"
 #include "map/tile_sources.h"
 #include "map/world_map.h"
@@ -173,17 +172,6 @@ TEST(WorldMap, BuiltInCopyLoadsAndCorruptFilesAreRefused) {
         qCompress(QByteArray("TBWM\x01\x01\x01\xff\xff\xff\xff\x0f\x00\x00", 14))};
     for (std::size_t i = 0; i < std::size(bad); ++i)
         EXPECT_FALSE(DecodeWorldMap(bad[i]).has_value()) << i;
-}
-
-TEST(NodeText, FormatAndElementId) {
-    EXPECT_EQ(NodeText("TRACK-1", 12), "TRACK-1/12");
-    EXPECT_EQ(NodeText(QString::fromUtf8("東京"), -1), QString::fromUtf8("東京/-1"));
-    // a name with a slash: the identifier is still the last part
-    const std::pair<const char*, std::int32_t> rows[] = {
-        {"TRACK-1/12", 12}, {"T/-1", -1}, {"A/B/7", 7},         {"NOSLASH", 0},
-        {"X/", 0},          {"X/abc", 0}, {"X/99999999999", 0}, {"ソ/5", 5}};
-    for (const auto& [text, id] : rows)
-        EXPECT_EQ(ElementIdOfNodeText(QString::fromUtf8(text)), id) << text;
 }
 
 }  // namespace

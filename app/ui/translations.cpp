@@ -1,0 +1,31 @@
+#include "ui/translations.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
+
+namespace tobrel {
+
+Translations::Translations(const QString& language) {
+    if (!language.startsWith(QLatin1String("ja")))
+        return;
+    translator_ = std::make_unique<QTranslator>();
+    if (translator_->load(QStringLiteral(":/i18n/tobrelpa_ja.qm"))) {
+        QCoreApplication::installTranslator(translator_.get());
+        japanese_ = true;
+    } else {
+        translator_.reset();
+    }
+}
+
+Translations::~Translations() {
+    if (translator_)
+        QCoreApplication::removeTranslator(translator_.get());
+}
+
+QString SystemLanguage() {
+    const QStringList languages = QLocale::system().uiLanguages();
+    return languages.isEmpty() ? QLocale::system().name() : languages.first();
+}
+
+}  // namespace tobrel
