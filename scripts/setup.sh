@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
     qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libgl-dev
+    qt6-serialport-dev qt6-l10n-tools qt6-tools-dev xvfb imagemagick
     fonts-ipafont-gothic locales
 )
 
