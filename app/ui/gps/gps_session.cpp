@@ -15,14 +15,7 @@ std::mutex g_sessionMutex;
 GpsSession* g_session = nullptr;
 
 void ForwardMessage(void*, const char* text, const char* caption) {
-    std::lock_guard lock(g_sessionMutex);
-    if (g_session == nullptr)
-        return;
-    const QString t = QString::fromUtf8(text != nullptr ? text : "");
-    const QString c = QString::fromUtf8(caption != nullptr ? caption : "");
-    GpsSession* session = g_session;
-    QMetaObject::invokeMethod(
-        session, [session, t, c] { emit session->ControlMessage(t, c); }, Qt::QueuedConnection);
+    GpsSession::ForwardControlMessage(text, caption);
 }
 
 QByteArray ToBytes(const std::array<std::uint8_t, SORVANE_PERSISTED_SIZE>& block) {
@@ -126,6 +119,17 @@ GpsSession::~GpsSession() {
         worker_, [w = worker_] { w->Destroy(); }, Qt::QueuedConnection);
     thread_.quit();
     thread_.wait();
+}
+
+void GpsSession::ForwardControlMessage(const char* text, const char* caption) {
+    std::lock_guard lock(g_sessionMutex);
+    if (g_session == nullptr)
+        return;
+    const QString t = QString::fromUtf8(text != nullptr ? text : "");
+    const QString c = QString::fromUtf8(caption != nullptr ? caption : "");
+    GpsSession* session = g_session;
+    QMetaObject::invokeMethod(
+        session, [session, t, c] { emit session->ControlMessage(t, c); }, Qt::QueuedConnection);
 }
 
 void GpsSession::Identify(int port) {

@@ -89,6 +89,10 @@ class GpsSession : public QObject {
     // Reads the receiver's product on port n in the background.
     void Identify(int port);
 
+    // Where the control's failure messages arrive, on whatever thread raised
+    // them; they reach the live session's ControlMessage on its own thread.
+    static void ForwardControlMessage(const char* text, const char* caption);
+
   signals:
     void Identified(const tobrel::Identification& result);
     // A failure message of the control ("Memory allocation", ...), on the window's thread.

@@ -3,6 +3,8 @@
 // restart, the port chooser with the GPS control, and unsaved changes.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -343,6 +345,21 @@ TEST_F(MainWindowTest, PortChooserWritesThePortMapAndTheControlOpensThatDevice) 
     });
     w->Action("mnuOptionPreference")->trigger();
     EXPECT_EQ(w->Prefs().CommPort, "COM2");
+}
+
+TEST_F(MainWindowTest, ControlMessagesFromAnyThreadAppearInAMessageBox) {
+    auto w = Start();
+    QString text, title;
+    AnswerMessageBox(QMessageBox::Ok, &text, &title);
+    std::thread([] {
+        GpsSession::ForwardControlMessage("Memory allocation", "KelData::AddTrack");
+    }).join();
+    ASSERT_TRUE(WaitFor([&] { return !text.isEmpty(); }));
+    EXPECT_EQ(text, "Memory allocation");
+    EXPECT_EQ(title, "KelData::AddTrack");
+    w.reset();
+    GpsSession::ForwardControlMessage("after the window", "x");  // nobody to show it: dropped
+    QApplication::processEvents();
 }
 
 TEST_F(MainWindowTest, StatusBarShowsTheMousePositionAndTheScale) {
