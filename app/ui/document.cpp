@@ -12,8 +12,15 @@ bool Document::IsEmpty() const {
 }
 
 void Document::ReplaceStore(std::unique_ptr<TobrelFile> store) {
-    if (store)
-        store_ = std::move(store);
+    if (!store)
+        return;
+    store_ = std::move(store);
+    emit StoreChanged();
+}
+
+void Document::NotifyEdited() {
+    SetModified(true);
+    emit StoreChanged();
 }
 
 void Document::SetPath(const QString& path) {

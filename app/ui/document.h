@@ -24,6 +24,8 @@ class Document : public QObject {
 
     // Puts a store that was read in full in place of the current one.
     void ReplaceStore(std::unique_ptr<TobrelFile> store);
+    // After the store was changed in place: marks it modified and tells the views.
+    void NotifyEdited();
 
     const QString& Path() const { return path_; }
     void SetPath(const QString& path);
@@ -33,6 +35,8 @@ class Document : public QObject {
   signals:
     void PathChanged(const QString& path);
     void ModifiedChanged(bool modified);
+    // The store's records changed (replaced, or edited in place).
+    void StoreChanged();
 
   private:
     std::unique_ptr<TobrelFile> store_;

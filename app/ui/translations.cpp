@@ -6,6 +6,17 @@
 
 namespace tobrel {
 
+namespace {
+
+// The standard buttons of message boxes, translated with the program's texts.
+[[maybe_unused]] constexpr const char* kStandardButtons[] = {
+    QT_TRANSLATE_NOOP("QPlatformTheme", "&Yes"),   QT_TRANSLATE_NOOP("QPlatformTheme", "&No"),
+    QT_TRANSLATE_NOOP("QPlatformTheme", "Save"),   QT_TRANSLATE_NOOP("QPlatformTheme", "Discard"),
+    QT_TRANSLATE_NOOP("QPlatformTheme", "Cancel"), QT_TRANSLATE_NOOP("QPlatformTheme", "OK"),
+};
+
+}  // namespace
+
 Translations::Translations(const QString& language) {
     if (!language.startsWith(QLatin1String("ja")))
         return;

@@ -195,7 +195,7 @@ bool TreeController::Delete(const QModelIndex& index) {
         overlay_.EraseElement(ElementIdOf(index));
         document_.Store().DeleteWaypoint(row);
         waypointRoot_->removeRow(row);
-        document_.SetModified(true);
+        document_.NotifyEdited();
         return true;
     }
     if (kind != NodeKind::kTrack)
@@ -221,22 +221,24 @@ bool TreeController::Delete(const QModelIndex& index) {
         }
     }
     document_.Store().DeleteTrack(t);
-    document_.SetModified(true);
+    document_.NotifyEdited();
     return true;
 }
 
 void TreeController::DeleteAllTracks() {
     EraseTrackElements();
-    if (document_.Store().GetTrackCount() > 0)
-        document_.SetModified(true);
+    const bool had = document_.Store().GetTrackCount() > 0;
     document_.Store().ClearTracks();
+    if (had)
+        document_.NotifyEdited();
 }
 
 void TreeController::DeleteAllWaypoints() {
     EraseWaypointElements();
-    if (document_.Store().GetWaypointCount() > 0)
-        document_.SetModified(true);
+    const bool had = document_.Store().GetWaypointCount() > 0;
     document_.Store().ClearWaypoints();
+    if (had)
+        document_.NotifyEdited();
 }
 
 // ---------------------------------------------------------------- track creation
@@ -286,7 +288,7 @@ void TreeController::EndTrack() {
     store.RecalcTrack(t, 0.0);
     if (cursor_.CurrentNode != nullptr)
         cursor_.CurrentNode->setData(t, kTrackRole);
-    document_.SetModified(true);
+    document_.NotifyEdited();
 }
 
 void TreeController::CancelTrack() {
@@ -306,7 +308,7 @@ void TreeController::AddPlacedWaypoint(const PlacedWaypoint& placed) {
     store.SetWaypoint(i, ToStore(placed.name).c_str(), "", placed.latitude, placed.longitude, 0, 0,
                       18, 0);
     AddNode(waypointRoot_, placed.name, placed.elementId);
-    document_.SetModified(true);
+    document_.NotifyEdited();
 }
 
 }  // namespace tobrel

@@ -108,6 +108,17 @@ TEST_F(MainWindowTest, MenuCaptionsInJapaneseAndEnglish) {
               "mnuUploadTrack", "mnuUploadWaypoint", "mnuUploadTrackAsRoute"})
             EXPECT_FALSE(w->Action(later)->isEnabled()) << later;
         EXPECT_TRUE(w->Action("mmFileOpen")->isEnabled());
+        QString text, title, yes;
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            text = box->text();
+            title = box->windowTitle();
+            yes = box->button(QMessageBox::Yes)->text();
+            box->button(QMessageBox::No)->click();
+        });
+        w->Action("mnuEditDeleteWaypoint")->trigger();
+        EXPECT_EQ(text.toStdString(), "全てのウェイポイントを削除しますか？");
+        EXPECT_EQ(title.toStdString(), "確認");
+        EXPECT_EQ(yes.toStdString(), "はい(&Y)");
     }
     UseLanguage("en");
     auto w = Start();

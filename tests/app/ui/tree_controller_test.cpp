@@ -135,8 +135,10 @@ TEST_F(TreeControllerTest, CentreAndDeleteMeanTheSameStoreTrack) {
     EXPECT_EQ(Centre(), std::make_pair(Angle(35.12), Angle(139.12)));
     EXPECT_FALSE(doc_.IsModified());
     // Deleting any node of B removes B whole: its three nodes and polylines.
+    QSignalSpy changed(&doc_, &Document::StoreChanged);
     ASSERT_TRUE(tree_->Delete(Node(root, 4)));
     EXPECT_TRUE(doc_.IsModified());
+    EXPECT_EQ(changed.count(), 1);
     EXPECT_EQ(store.GetTrackCount(), 2);
     EXPECT_EQ(map_->ElementCount(), 3u);
     ASSERT_EQ(root->rowCount(), 3);
