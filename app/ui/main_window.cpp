@@ -193,7 +193,10 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfrmMain::~TfrmMain() {
-    // The store, then the preferences (written now), then the overlay.
+    // The store, then the preferences (written now), then the overlay. The
+    // map outlives them as a child widget; it must no longer reach them.
+    map_->disconnect(this);
+    map_->removeEventFilter(this);
     files_ = nullptr;
     tree_.reset();
     document_.reset();
