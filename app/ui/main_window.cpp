@@ -197,6 +197,9 @@ TfrmMain::~TfrmMain() {
     // map outlives them as a child widget; it must no longer reach them.
     map_->disconnect(this);
     map_->removeEventFilter(this);
+    treeView_->viewport()->removeEventFilter(this);
+    treeView_->removeEventFilter(this);
+    treeView_->setModel(nullptr);
     files_ = nullptr;
     tree_.reset();
     document_.reset();
