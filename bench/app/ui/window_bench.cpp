@@ -96,8 +96,8 @@ void BM_OpenLargeNativeFile(benchmark::State& state) {
         window.MapCtrl1()->update();
         watch.Wait();
     }
-    state.counters["nodes"] = window.Tree()->TrackRoot()->rowCount() +
-                              window.Tree()->WaypointRoot()->rowCount();
+    state.counters["nodes"] =
+        window.Tree()->TrackRoot()->rowCount() + window.Tree()->WaypointRoot()->rowCount();
     state.counters["elements"] = static_cast<double>(window.MapCtrl1()->ElementCount());
 }
 BENCHMARK(BM_OpenLargeNativeFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
@@ -126,7 +126,10 @@ void BM_StartToFirstPaintedWindow(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_StartToFirstPaintedWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_StartToFirstPaintedWindow)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
 
 }  // namespace
 
