@@ -1,27 +1,12 @@
 #include "map/map_overlay.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <limits>
-#include <string>
-
 #include <QEvent>
 #include <QLayout>
 #include <QSplitter>
-#include <QTreeWidgetItem>
-
-#include "data/ifstring.h"
-#include "data/tobrel_file.h"
-#include "text/cp932.h"
 
 namespace tobrel {
 
 namespace {
-
-QString FromStore(const char* cp932) {
-    return QString::fromStdString(sorvane::cp932::ToUtf8(cp932 != nullptr ? cp932 : ""));
-}
 
 // Keeps a widget the size of its parent (the parent has no layout to do it).
 class FillParent : public QObject {
@@ -42,31 +27,6 @@ class FillParent : public QObject {
 };
 
 }  // namespace
-
-QString NodeText(const QString& name, std::int32_t elementId) {
-    return QStringLiteral("%1/%2").arg(name).arg(elementId);
-}
-
-std::int32_t ElementIdOfNodeText(const QString& text) {
-    const std::string bytes = sorvane::cp932::FromUtf8(text.toStdString());
-    ifstring tokens(bytes, "/");
-    std::string last;
-    int count = 0;
-    while (const char* token = tokens.NextToken(false)) {
-        last = token;
-        ++count;
-    }
-    if (count < 2) {
-        return 0;  // no "/id" part
-    }
-    errno = 0;
-    const long value = std::strtol(last.c_str(), nullptr, 10);
-    if (errno != 0 || value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max()) {
-        return 0;
-    }
-    return static_cast<std::int32_t>(value);
-}
 
 MapOverlay::MapOverlay(MapCtrl* map, DiagnosticHandler diagnostics)
     : map_(map), diagnostics_(std::move(diagnostics)) {
@@ -285,88 +245,6 @@ std::optional<PlacedWaypoint> MapOverlay::PlaceWaypoint(int x, int y) {
     placed.latitude = lat / kMapUnitsPerDegree;
     placed.longitude = lon / kMapUnitsPerDegree;
     return placed;
-}
-
-// ---------------------------------------------------------------- store and tree
-
-void MapOverlay::DrawAllTracks(const TobrelFile& store, QTreeWidgetItem* trackRoot,
-                               TrackCursor* cursor) {
-    std::vector<double> lats;
-    std::vector<double> lons;
-    for (int t = 0; t < store.GetTrackCount(); ++t) {
-        char nameBytes[128] = {};
-        store.GetTrackName(t, nameBytes, sizeof nameBytes);
-        const QString name = FromStore(nameBytes);
-        const int segments = store.GetTrackSegmentCount(t);
-        const int points = store.GetTrackPointCount(t);
-        int k = 0;  // points are read on from here, segment after segment
-        for (int s = 1; s <= segments; ++s) {
-            int first = -1;
-            int last = -1;
-            store.FindSegmentRange(t, s, &first, &last);
-            if (first == -1 || last == -1) {
-                break;
-            }
-            // Never read past the track's points (segments out of order).
-            const int n = std::min(last - first + 1, points - k);
-            if (n < 1) {
-                break;
-            }
-            lats.resize(static_cast<std::size_t>(n));
-            lons.resize(static_cast<std::size_t>(n));
-            for (int i = 0; i < n; ++i) {
-                double alt = 0;
-                store.GetTrackPoint(t, k + i, &lats[static_cast<std::size_t>(i)],
-                                    &lons[static_cast<std::size_t>(i)], &alt);
-            }
-            k += n;
-            const std::int32_t id = DrawPolyline(n, lats.data(), lons.data());
-            if (cursor != nullptr) {
-                cursor->CurrentElementId = id;
-                cursor->CurrentName = name;
-            }
-            if (trackRoot != nullptr) {
-                auto* node = new QTreeWidgetItem(trackRoot);
-                node->setText(0, NodeText(name, id));
-                if (cursor != nullptr) {
-                    cursor->CurrentNode = node;
-                }
-            }
-        }
-    }
-}
-
-void MapOverlay::DrawAllWaypoints(const TobrelFile& store, QTreeWidgetItem* waypointRoot) {
-    const std::int32_t saved = GetLayerScale();
-    SetLayerScale(kWaypointLabelScale);
-    for (int i = 0;; ++i) {
-        char ident[64] = {};
-        if (store.GetWaypointIdent(i, ident, sizeof ident) == nullptr) {
-            break;
-        }
-        double lat = 0;
-        double lon = 0;
-        double alt = 0;
-        store.GetWaypointPosition(i, &lat, &lon, &alt);
-        const QString name = FromStore(ident);
-        const std::int32_t id = DrawText(lat, lon, name);
-        if (waypointRoot != nullptr) {
-            auto* node = new QTreeWidgetItem(waypointRoot);
-            node->setText(0, NodeText(name, id));
-        }
-    }
-    SetLayerScale(saved);
-}
-
-void MapOverlay::EraseChildren(QTreeWidgetItem* root) {
-    if (root == nullptr) {
-        return;
-    }
-    while (root->childCount() > 0) {
-        QTreeWidgetItem* child = root->child(0);
-        EraseElement(ElementIdOfNodeText(child->text(0)));
-        delete child;
-    }
 }
 
 }  // namespace tobrel

@@ -1,7 +1,7 @@
 #pragma once
 // The program's adapter over the map widget: the area and scale lists, the map
-// settings, drawing of tracks and waypoints (tied to tree nodes "name/id"),
-// and the track being sketched by clicking on the map.
+// settings, drawing of polylines and labels, and the track being sketched by
+// clicking on the map. What is drawn for which record is the caller's business.
 
 #include <cstdint>
 #include <functional>
@@ -15,18 +15,7 @@
 #include "map/drawing_service.h"
 #include "map/map_ctrl.h"
 
-class QTreeWidgetItem;
-
 namespace tobrel {
-
-class TobrelFile;
-
-// The main window's record of the track polyline drawn last (or being sketched).
-struct TrackCursor {
-    std::int32_t CurrentElementId = -1;
-    QString CurrentName;
-    QTreeWidgetItem* CurrentNode = nullptr;
-};
 
 // Points clicked for the sketch, map angles in the widget's datum.
 struct SketchPointList {
@@ -41,12 +30,6 @@ struct PlacedWaypoint {
     double latitude = 0.0;   // degrees, widget datum
     double longitude = 0.0;  // degrees
 };
-
-// Tree node text "%s/%d".
-QString NodeText(const QString& name, std::int32_t elementId);
-// The element identifier of a node text: the decimal number after the last
-// '/' (a name may hold slashes itself); 0 when there is none.
-std::int32_t ElementIdOfNodeText(const QString& text);
 
 class MapOverlay {
   public:
@@ -99,19 +82,10 @@ class MapOverlay {
     // caller adds the tree node and the store waypoint.
     std::optional<PlacedWaypoint> PlaceWaypoint(int x, int y);
 
-    // One polyline and one child of `trackRoot` per track segment.
-    void DrawAllTracks(const TobrelFile& store, QTreeWidgetItem* trackRoot, TrackCursor* cursor);
-    // One label and one child of `waypointRoot` per waypoint, placed at the
-    // scale 1:70,000; the user's scale is restored afterwards.
-    void DrawAllWaypoints(const TobrelFile& store, QTreeWidgetItem* waypointRoot);
-    void EraseTrackElements(QTreeWidgetItem* trackRoot) { EraseChildren(trackRoot); }
-    void EraseWaypointElements(QTreeWidgetItem* waypointRoot) { EraseChildren(waypointRoot); }
-
     bool CreatingTrack = false;
 
   private:
     void Diagnose(const char* step) const;
-    void EraseChildren(QTreeWidgetItem* root);
 
     QPointer<MapCtrl> map_;
     DiagnosticHandler diagnostics_;

@@ -1,46 +1,25 @@
-// The overlay: drawing set-up and release, lists, the sketch, waypoint
-// placing and the routines that tie the store, the map and the tree together.
+// The overlay: drawing set-up and release, lists, the sketch and waypoint placing.
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QTreeWidget>
 
-#include "data/tobrel_file.h"
-#include "data_test_support.h"
 #include "map/map_overlay.h"
 #include "map_test_support.h"
 
 namespace tobrel {
 namespace {
 
-using test::AnyNear;
-using test::IsLabelBlue;
-using test::IsTrackRed;
-using test::Render;
-using testing::AddTrack;
-
 class MapOverlayTest : public test::MapTest {
   protected:
     void SetUp() override {
         MapTest::SetUp();
         UseWgs84At(35.0, 139.0, 250000);
-        root_ = new QTreeWidgetItem(&tree_, {QString::fromUtf8("トラック")});
     }
     std::unique_ptr<MapOverlay> MakeOverlay() {
         return std::make_unique<MapOverlay>(map_.get(),
                                             [this](const QString& m) { diagnostics_.append(m); });
     }
-    QStringList Nodes() const {
-        QStringList texts;
-        for (int i = 0; i < root_->childCount(); ++i)
-            texts.append(root_->child(i)->text(0));
-        return texts;
-    }
-
     QStringList diagnostics_;
-    QTreeWidget tree_;
-    QTreeWidgetItem* root_ = nullptr;  // the track root, or the waypoint root
-    TobrelFile store_;
 };
 
 TEST_F(MapOverlayTest, SetUpAndReleaseReportFailuresOnly) {
@@ -124,86 +103,6 @@ TEST_F(MapOverlayTest, SketchOfOnePointDrawsNothingAndRemovingFromEmptyIsHarmles
     overlay->ClearSketch();
     EXPECT_EQ(overlay->UpdateSketch(true), -1);
     EXPECT_EQ(overlay->SketchPoints().size(), 0u);
-}
-
-TEST_F(MapOverlayTest, DrawAllTracksGivesOneNodePerSegment) {
-    auto overlay = MakeOverlay();
-    // points as {segment, latitude, longitude}
-    AddTrack(store_, "TRACK-1",
-             {{1, 35.0, 139.0}, {1, 35.01, 139.01}, {2, 35.02, 139.0}, {2, 35.03, 139}}, 2);
-    AddTrack(store_, "B", {{1, 34.9, 138.9}, {2, 34.91, 138.9}, {3, 34.92, 138.9}}, 3);
-    // segment 2 without points: only segment 1, whose polyline holds all three points
-    AddTrack(store_, "C", {{1, 35.0, 139.1}, {1, 35.01, 139.11}, {1, 35.02, 139.12}}, 3);
-    // segment 1 spans indices 0..3 and segment 2 is index 1: never read past the track
-    AddTrack(store_, "D",
-             {{1, 35.0, 139.2}, {2, 35.01, 139.2}, {1, 35.02, 139.2}, {1, 35.03, 139.2}}, 2);
-    TrackCursor cursor;
-    overlay->DrawAllTracks(store_, root_, &cursor);
-    const QStringList nodes = Nodes();
-    ASSERT_EQ(nodes.size(), 7);
-    EXPECT_EQ(map_->ElementCount(), 7u);
-    const char* names[] = {"TRACK-1", "TRACK-1", "B", "B", "B", "C", "D"};
-    for (int i = 0; i < 7; ++i) {
-        const std::int32_t id = ElementIdOfNodeText(nodes[i]);
-        EXPECT_GT(id, 0);
-        EXPECT_EQ(nodes[i], NodeText(names[i], id));
-    }
-    EXPECT_EQ(cursor.CurrentName, "D");
-    EXPECT_EQ(cursor.CurrentNode, root_->child(6));
-    EXPECT_EQ(cursor.CurrentElementId, ElementIdOfNodeText(nodes[6]));
-    const QPoint end = Pixel(35.02, 139.12);
-    EXPECT_TRUE(AnyNear(Render(*map_), end.x(), end.y(), 1, IsTrackRed));
-    overlay->EraseTrackElements(root_);
-    EXPECT_EQ(root_->childCount(), 0);
-    EXPECT_EQ(map_->ElementCount(), 0u);
-}
-
-TEST_F(MapOverlayTest, WaypointLabelsArePlacedAt70000AndTheScaleIsRestored) {
-    auto overlay = MakeOverlay();
-    ASSERT_EQ(store_.AddWaypoints(2), 0);
-    store_.SetWaypoint(0, "WPT-A", "", 35.01, 139.02, 0, 0, 18, 0);
-    store_.SetWaypoint(1, "\x93\x8c\x8b\x9e", "", 34.98, 138.97, 0, 0, 18, 0);  // 東京
-    QSignalSpy layer(map_.get(), &MapCtrl::OnLayerChanged);
-    overlay->DrawAllWaypoints(store_, root_);
-    ASSERT_EQ(layer.count(), 2);
-    EXPECT_EQ(layer[0][1].toInt(), 70000);
-    EXPECT_EQ(layer[1], (QList<QVariant>{70000, 250000}));
-    EXPECT_EQ(overlay->GetLayerScale(), 250000);
-    ASSERT_EQ(root_->childCount(), 2);
-    EXPECT_EQ(Nodes()[1].section('/', 0, 0), QString::fromUtf8("東京"));
-    // each marker sits on its waypoint at the restored scale, the text to its right
-    const QImage image = Render(*map_);
-    for (const auto& [lat, lon] : {std::pair{35.01, 139.02}, std::pair{34.98, 138.97}}) {
-        const QPoint at = Pixel(lat, lon);
-        EXPECT_TRUE(AnyNear(image, at.x(), at.y(), 1, IsLabelBlue)) << lat;
-        EXPECT_TRUE(
-            AnyNear(image, at.x() + ElementStore::kLabelOffsetX + 8, at.y(), 5, IsLabelBlue))
-            << lat;
-        EXPECT_FALSE(AnyNear(image, at.x() - 12, at.y(), 3, IsLabelBlue)) << lat;
-    }
-    overlay->EraseWaypointElements(root_);
-    EXPECT_EQ(root_->childCount(), 0);
-    EXPECT_EQ(map_->ElementCount(), 0u);
-}
-
-TEST_F(MapOverlayTest, NodeNameWithASlashErasesItsOwnElement) {
-    auto overlay = MakeOverlay();
-    for (int i = 0; i < 8; ++i)
-        ASSERT_EQ(overlay->DrawText(35.0, 139.0 + i * 0.001, QString::number(i)), i + 1);
-    // the waypoint "A/B" drawn as element 7; element 1 belongs to someone else
-    new QTreeWidgetItem(root_, {NodeText("A/B", 7)});
-    ASSERT_EQ(Nodes(), QStringList{"A/B/7"});
-    overlay->EraseWaypointElements(root_);
-    EXPECT_EQ(root_->childCount(), 0);
-    EXPECT_EQ(map_->ElementCount(), 7u);
-    overlay->EraseElement(7);  // already gone
-    EXPECT_EQ(map_->ElementCount(), 7u);
-    // a node "A/1/7" must not erase element 1, which is another waypoint's
-    new QTreeWidgetItem(root_, {"A/1/7"});
-    overlay->EraseWaypointElements(root_);
-    EXPECT_EQ(map_->ElementCount(), 7u);
-    overlay->EraseElement(1);  // still there until now
-    EXPECT_EQ(map_->ElementCount(), 6u);
 }
 
 TEST_F(MapOverlayTest, PlaceWaypointAsksForANameAndLabelsTheClick) {

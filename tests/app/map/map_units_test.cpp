@@ -1,5 +1,5 @@
 // Units, projection, layer scales, geometry helpers, the tile source file, the
-// built-in world map file and the tree node texts.
+// built-in world map file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +11,6 @@
 
 #include "map/map_decorations.h"
 #include "map/map_geometry.h"
-#include "map/map_overlay.h"
 #include "map/map_projection.h"
 #include "map/tile_layer.h"
 #include "map/tile_sources.h"
@@ -319,17 +318,6 @@ TEST(ScaleBar, RoundDistancesThatFit) {
     }
     EXPECT_EQ(ScaleBarFor(0.0).pixels, 0.0);
     EXPECT_EQ(ScaleBarFor(std::nan("")).pixels, 0.0);
-}
-
-TEST(NodeText, FormatAndElementId) {
-    EXPECT_EQ(NodeText("TRACK-1", 12), "TRACK-1/12");
-    EXPECT_EQ(NodeText(QString::fromUtf8("東京"), -1), QString::fromUtf8("東京/-1"));
-    // a name with a slash: the identifier is still the last part
-    const std::pair<const char*, std::int32_t> rows[] = {
-        {"TRACK-1/12", 12}, {"T/-1", -1}, {"A/B/7", 7},         {"NOSLASH", 0},
-        {"X/", 0},          {"X/abc", 0}, {"X/99999999999", 0}, {"ソ/5", 5}};
-    for (const auto& [text, id] : rows)
-        EXPECT_EQ(ElementIdOfNodeText(QString::fromUtf8(text)), id) << text;
 }
 
 }  // namespace

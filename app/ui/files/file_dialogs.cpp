@@ -1,0 +1,61 @@
+#include "ui/files/file_dialogs.h"
+
+#include <QFileDialog>
+
+#include "ui/files/file_formats.h"
+
+namespace tobrel {
+
+namespace {
+
+const FileFormat* FormatOfFilter(const QString& filter) {
+    const QStringList filters = FileFilters();
+    const qsizetype i = filters.indexOf(filter);
+    return i >= 0 ? &FileFormats()[i] : nullptr;
+}
+
+std::optional<ChosenFile> Run(QFileDialog& dialog) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(FileFilters());
+    dialog.selectNameFilter(FileFilters().first());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return ChosenFile{dialog.selectedFiles().first(), FormatOfFilter(dialog.selectedNameFilter())};
+}
+
+}  // namespace
+
+std::optional<ChosenFile> ChooseFileToOpen(QWidget* parent, const QString& folder) {
+    QFileDialog dialog(parent, QFileDialog::tr("Open"), folder);
+    dialog.setObjectName(QStringLiteral("OpenDialog1"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    return Run(dialog);
+}
+
+std::optional<ChosenFile> ChooseFileToSave(QWidget* parent, const QString& suggested) {
+    QFileDialog dialog(parent, QFileDialog::tr("Save As"), suggested);
+    dialog.setObjectName(QStringLiteral("SaveDialog1"));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QString::fromLatin1(FileFormats().first().suffix));
+    // The suffix follows the type chosen, so "x" saved as Tobrel2 is x.tb2.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        if (const FileFormat* format = FormatOfFilter(f))
+            dialog.setDefaultSuffix(QString::fromLatin1(format->suffix));
+    });
+    return Run(dialog);
+}
+
+QString ChooseFolder(QWidget* parent, const QString& start) {
+    QFileDialog dialog(parent, QFileDialog::tr("Choose a folder"), start);
+    dialog.setObjectName(QStringLiteral("FolderDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+}  // namespace tobrel

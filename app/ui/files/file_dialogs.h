@@ -1,0 +1,26 @@
+#pragma once
+// The standard file and folder choosers: the only place the program asks for
+// a path.
+
+#include <optional>
+
+#include <QString>
+
+class QWidget;
+
+namespace tobrel {
+
+struct FileFormat;
+
+struct ChosenFile {
+    QString path;
+    const FileFormat* format = nullptr;  // the filter the user chose
+};
+
+std::optional<ChosenFile> ChooseFileToOpen(QWidget* parent, const QString& folder);
+// The name gets the chosen format's suffix when it has none.
+std::optional<ChosenFile> ChooseFileToSave(QWidget* parent, const QString& suggested);
+// Empty on cancel.
+QString ChooseFolder(QWidget* parent, const QString& start);
+
+}  // namespace tobrel

@@ -1,0 +1,452 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>FileFormats</name>
+    <message>
+        <source>The file cannot be opened: %1</source>
+        <translation>ファイルを開けません: %1</translation>
+    </message>
+    <message>
+        <source>The file cannot be read: %1</source>
+        <translation>ファイルを読み込めません: %1</translation>
+    </message>
+    <message>
+        <source>The file is damaged: it ends before its data does (it may have been cut short).</source>
+        <translation>ファイルが壊れています: データの途中で終わっています(途中で切れた可能性があります)。</translation>
+    </message>
+    <message>
+        <source>This is not a Tobrel2 file.</source>
+        <translation>Tobrel2 ファイルではありません。</translation>
+    </message>
+    <message>
+        <source>The file has version %1, which this program cannot read.</source>
+        <translation>ファイルのバージョン %1 はこのプログラムでは読み込めません。</translation>
+    </message>
+    <message>
+        <source>The file is damaged: its contents do not match its header.</source>
+        <translation>ファイルが壊れています: 内容がヘッダと一致しません。</translation>
+    </message>
+    <message>
+        <source>The file could not be read.</source>
+        <translation>ファイルを読み込めませんでした。</translation>
+    </message>
+    <message>
+        <source>the file could not be written</source>
+        <translation>ファイルに書き込めませんでした</translation>
+    </message>
+</context>
+<context>
+    <name>QFileDialog</name>
+    <message>
+        <source>Open</source>
+        <translation>開く</translation>
+    </message>
+    <message>
+        <source>Save As</source>
+        <translation>名前を付けて保存</translation>
+    </message>
+    <message>
+        <source>Choose a folder</source>
+        <translation>フォルダの選択</translation>
+    </message>
+</context>
+<context>
+    <name>QPlatformTheme</name>
+    <message>
+        <source>&amp;Yes</source>
+        <translation>はい(&amp;Y)</translation>
+    </message>
+    <message>
+        <source>&amp;No</source>
+        <translation>いいえ(&amp;N)</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation>破棄</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::FileCommands</name>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
+    <message>
+        <source>%1 could not be opened:
+%2</source>
+        <translation>%1 を開けません:
+%2</translation>
+    </message>
+    <message>
+        <source>This program does not know this type of file.</source>
+        <translation>このプログラムでは扱えない種類のファイルです。</translation>
+    </message>
+    <message>
+        <source>%1 could not be saved:
+%2
+A file that was there before is unchanged.</source>
+        <translation>%1 を保存できません:
+%2
+以前からあったファイルは変更されていません。</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>確認</translation>
+    </message>
+    <message>
+        <source>The tracks and waypoints have changes that are not saved in a Tobrel2 file.
+Save them?</source>
+        <translation>トラックとウェイポイントに Tobrel2 ファイルへ保存していない変更があります。
+保存しますか？</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::TAboutBox</name>
+    <message>
+        <source>About</source>
+        <translation>バージョン情報</translation>
+    </message>
+    <message>
+        <source>A GPS receiver link and map program by Vesko.</source>
+        <translation>Vesko の GPS 受信機連携・地図プログラム</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::TfrmInput</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::TfrmMain</name>
+    <message>
+        <source>&amp;File</source>
+        <translation>ファイル(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Open...</source>
+        <translation>開く(&amp;O)...</translation>
+    </message>
+    <message>
+        <source>Save &amp;As...</source>
+        <translation>名前を付けて保存(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Create Tobrel &amp;Map...</source>
+        <translation>Tobrel地図の作成(&amp;M)...</translation>
+    </message>
+    <message>
+        <source>Create Tobrel&amp;CE Map...</source>
+        <translation>TobrelCE地図の作成(&amp;C)...</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>終了(&amp;x)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>編集(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Create Track</source>
+        <translation>トラックの作成(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Delete All &amp;Tracks</source>
+        <translation>トラックの削除(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Delete All Waypoints</source>
+        <translation>ウェイポイントの削除(&amp;D)</translation>
+    </message>
+    <message>
+        <source>&amp;Map</source>
+        <translation>地図(&amp;M)</translation>
+    </message>
+    <message>
+        <source>Select &amp;Area</source>
+        <translation>地域の選択(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Layer Scale</source>
+        <translation>地図階層(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Map &amp;Colour</source>
+        <translation>地図の色(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Normal</source>
+        <translation>標準(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Grey</source>
+        <translation>グレー(&amp;G)</translation>
+    </message>
+    <message>
+        <source>&amp;Half</source>
+        <translation>ハーフ(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;GPS</source>
+        <translation>&amp;GPS</translation>
+    </message>
+    <message>
+        <source>Download Tracks</source>
+        <translation>トラックのダウンロード</translation>
+    </message>
+    <message>
+        <source>Download Waypoints</source>
+        <translation>ウェイポイントのダウンロード</translation>
+    </message>
+    <message>
+        <source>Upload Tracks</source>
+        <translation>トラックのアップロード</translation>
+    </message>
+    <message>
+        <source>Upload Waypoints</source>
+        <translation>ウェイポイントのアップロード</translation>
+    </message>
+    <message>
+        <source>Upload Track as Route</source>
+        <translation>トラックをルートとしてアップロード</translation>
+    </message>
+    <message>
+        <source>&amp;Options</source>
+        <translation>オプション(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Preferences...</source>
+        <translation>設定(&amp;P)</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>ヘルプ(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;About...</source>
+        <translation>バージョン(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>Waypoints and tracks</source>
+        <translation>ウェイポイントとトラック</translation>
+    </message>
+    <message>
+        <source>Map</source>
+        <translation>地図</translation>
+    </message>
+    <message>
+        <source>Waypoint Name</source>
+        <translation>ウェイポイント名称入力</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>表示(&amp;V)</translation>
+    </message>
+    <message>
+        <source>The GPS control could not be created</source>
+        <translation>GPS コントロールを作成できません</translation>
+    </message>
+    <message>
+        <source>COM%1 (%2): looking for a receiver...</source>
+        <translation>COM%1 (%2): 受信機を確認しています...</translation>
+    </message>
+    <message>
+        <source>COM%1 (%2): no answer from a receiver</source>
+        <translation>COM%1 (%2): 受信機の応答がありません</translation>
+    </message>
+    <message>
+        <source>COM%1 (%2): %3 (ID %4, software %5)</source>
+        <translation>COM%1 (%2): %3 (ID %4, ソフトウェア %5)</translation>
+    </message>
+    <message>
+        <source>Track Name</source>
+        <translation>トラック名称入力</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>確認</translation>
+    </message>
+    <message>
+        <source>Delete all tracks?</source>
+        <translation>全てのトラックを削除しますか？</translation>
+    </message>
+    <message>
+        <source>Delete all waypoints?</source>
+        <translation>全てのウェイポイントを削除しますか？</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::TfrmPreference</name>
+    <message>
+        <source>Preference</source>
+        <translation>Preference</translation>
+    </message>
+    <message>
+        <source>Choose a serial device or type the path of one</source>
+        <translation>シリアル機器を選ぶか、そのパスを入力してください</translation>
+    </message>
+    <message>
+        <source>COM port</source>
+        <translation>COMポート</translation>
+    </message>
+    <message>
+        <source>Device now</source>
+        <translation>現在の機器</translation>
+    </message>
+    <message>
+        <source>&amp;Device</source>
+        <translation>機器(&amp;D)</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>set by the environment variable SORVANE_COM%1, which overrides the port map file</source>
+        <translation>環境変数 SORVANE_COM%1 による指定。ポート対応ファイルより優先されます</translation>
+    </message>
+    <message>
+        <source>from %1</source>
+        <translation>%1 による指定</translation>
+    </message>
+    <message>
+        <source>the default</source>
+        <translation>既定値</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
+    <message>
+        <source>The port map file %1 could not be written: %2</source>
+        <translation>ポート対応ファイル %1 に書き込めません: %2</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::TfrmRouteDlg</name>
+    <message>
+        <source>Route Name</source>
+        <translation>ルート名称の入力</translation>
+    </message>
+    <message>
+        <source>Route name</source>
+        <translation>ルート名称</translation>
+    </message>
+    <message>
+        <source>Route waypoint prefix</source>
+        <translation>ルートウェイポイントのプレフィックス</translation>
+    </message>
+    <message>
+        <source>Route waypoint symbol</source>
+        <translation>ルートウェイポイントのシンボル</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::TfrmSelPID</name>
+    <message>
+        <source>Select Product ID</source>
+        <translation>Select Product ID</translation>
+    </message>
+    <message>
+        <source>This GPS receiver is not supported</source>
+        <translation>このGPSはサポートされていません</translation>
+    </message>
+    <message>
+        <source>Choose the model that seems closest</source>
+        <translation>近いと思われる機種を選択してください</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::TfrmTobrelCEMap</name>
+    <message>
+        <source>frmTobrelCEMap</source>
+        <translation>frmTobrelCEMap</translation>
+    </message>
+    <message>
+        <source>Choose...</source>
+        <translation>選択...</translation>
+    </message>
+    <message>
+        <source>Bitmap height</source>
+        <translation>ビットマップの高さ</translation>
+    </message>
+    <message>
+        <source>x</source>
+        <translation>×</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>フォルダ</translation>
+    </message>
+    <message>
+        <source>Map layer</source>
+        <translation>地図階層の選択</translation>
+    </message>
+    <message>
+        <source>Size of one bitmap (width x height)</source>
+        <translation>1つのビットマップのサイズ(幅×高）</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::TreeController</name>
+    <message>
+        <source>Waypoints</source>
+        <translation>ウェイポイント</translation>
+    </message>
+    <message>
+        <source>Tracks</source>
+        <translation>トラック</translation>
+    </message>
+</context>
+</TS>
