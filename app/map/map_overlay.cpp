@@ -122,8 +122,10 @@ int MapOverlay::GetAreaCount() const {
 
 bool MapOverlay::GetAreaItem(int index, QString* areaCode, QString* title) const {
     const auto item = map_ ? map_->AreaCollect().Item(index) : std::nullopt;
-    if (areaCode) *areaCode = item ? item->AreaCode : QString();
-    if (title) *title = item ? item->Title : QString();
+    if (areaCode)
+        *areaCode = item ? item->AreaCode : QString();
+    if (title)
+        *title = item ? item->Title : QString();
     return item.has_value();
 }
 
@@ -139,8 +141,10 @@ int MapOverlay::GetLayerCount() const {
 
 bool MapOverlay::GetLayerItem(int index, std::int32_t* scale, QString* title) const {
     const auto item = map_ ? map_->LayerCollect().Item(index) : std::nullopt;
-    if (scale) *scale = item ? item->LayerScale : 0;
-    if (title) *title = item ? item->Title : QString();
+    if (scale)
+        *scale = item ? item->LayerScale : 0;
+    if (title)
+        *title = item ? item->Title : QString();
     return item.has_value();
 }
 
