@@ -32,6 +32,7 @@ Simulator::Simulator(Options options)
               options_.data ? *options_.data : BuiltInDataSet(options_.profile.characterSet),
               options_.stream) {
     engine_.WithholdAck(options_.faults.withholdAck);
+    engine_.RejectPacket(options_.faults.rejectPacket, options_.faults.rejectAlways);
     engine_.SetSender([this](const Packet& p) { TransmitFrame(p); });
     memory_.Install(engine_);
     memory_.SetLog([this](const std::string& line) {
