@@ -1,10 +1,12 @@
-// The C interface and the module's exports.
+// The C interface and the module's exports. Every entry runs inside the one
+// guard of c_guard.h, so that no exception reaches a C caller.
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 
+#include "control/c_guard.h"
 #include "control/class_creation.h"
 #include "control/dispatch_members.h"
 #include "control/module_objects.h"
@@ -19,19 +21,11 @@ using namespace sorvane;
 extern "C" {
 
 SorvaneResult DllRegisterServer(void) {
-    try {
-        return RegisterServer(ThisModulePath());
-    } catch (...) {
-        return kSelfRegTypeLib;
-    }
+    return Guarded([] { return RegisterServer(ThisModulePath()); }, kSelfRegTypeLib);
 }
 
 SorvaneResult DllUnregisterServer(void) {
-    try {
-        return UnregisterServer();
-    } catch (...) {
-        return kSelfRegTypeLib;
-    }
+    return Guarded([] { return UnregisterServer(); }, kSelfRegTypeLib);
 }
 
 SorvaneResult DllGetClassObject(const SorvaneGuid* clsid, const SorvaneGuid* iid, void** object) {
@@ -39,7 +33,7 @@ SorvaneResult DllGetClassObject(const SorvaneGuid* clsid, const SorvaneGuid* iid
         *object = nullptr;
     if (clsid == nullptr || iid == nullptr)
         return kPointer;
-    return GetClassObject(*clsid, *iid, object);
+    return GuardedResult([&] { return GetClassObject(*clsid, *iid, object); });
 }
 
 SorvaneResult DllCanUnloadNow(void) {
@@ -47,11 +41,9 @@ SorvaneResult DllCanUnloadNow(void) {
 }
 
 SorvaneCtrl* sorvane_create(void) {
-    try {
-        return NewControlObject(std::make_unique<CSorvaneCtrl>());
-    } catch (...) {
-        return nullptr;
-    }
+    return Guarded(
+        []() -> SorvaneCtrl* { return NewControlObject(std::make_unique<CSorvaneCtrl>()); },
+        nullptr);
 }
 
 SorvaneResult sorvane_create_instance(const SorvaneGuid* clsid, SorvaneCtrl** control) {
@@ -59,11 +51,7 @@ SorvaneResult sorvane_create_instance(const SorvaneGuid* clsid, SorvaneCtrl** co
         *control = nullptr;
     if (clsid == nullptr || control == nullptr)
         return kPointer;
-    try {
-        return CreateControl(*clsid, control);
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
-    }
+    return GuardedResult([&] { return CreateControl(*clsid, control); });
 }
 
 SorvaneResult sorvane_create_by_progid(const char* progid, SorvaneCtrl** control) {
@@ -71,11 +59,7 @@ SorvaneResult sorvane_create_by_progid(const char* progid, SorvaneCtrl** control
         *control = nullptr;
     if (progid == nullptr || control == nullptr)
         return kPointer;
-    try {
-        return CreateControlByProgId(progid, control);
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
-    }
+    return GuardedResult([&] { return CreateControlByProgId(progid, control); });
 }
 
 void sorvane_destroy(SorvaneCtrl* control) {
@@ -91,7 +75,9 @@ SorvaneResult sorvane_invoke(SorvaneCtrl* control, std::int32_t dispid, std::uin
 }
 
 std::int32_t sorvane_get_dispid(const char* name) {
-    return name != nullptr ? DispidOfName(name) : -1;
+    if (name == nullptr)
+        return -1;
+    return Guarded([&] { return DispidOfName(name); }, -1);
 }
 
 const char* sorvane_get_name(std::int32_t dispid) {
@@ -100,7 +86,9 @@ const char* sorvane_get_name(std::int32_t dispid) {
 }
 
 std::int32_t sorvane_get_event_dispid(const char* name) {
-    return name != nullptr ? EventDispidOfName(name) : -1;
+    if (name == nullptr)
+        return -1;
+    return Guarded([&] { return EventDispidOfName(name); }, -1);
 }
 
 const char* sorvane_get_event_name(std::int32_t dispid) {
@@ -129,14 +117,16 @@ SorvaneResult sorvane_disconnect(SorvaneCtrl* control, std::uint32_t cookie) {
 }
 
 void sorvane_set_message_handler(SorvaneMessageCallback callback, void* user) {
-    if (callback == nullptr) {
-        SetMessageHandler(nullptr);
-        return;
-    }
-    SetMessageHandler([callback, user](std::string_view text, std::string_view caption) {
-        const std::string t = cp932::ToUtf8(text);
-        const std::string c = cp932::ToUtf8(caption);
-        callback(user, t.c_str(), c.c_str());
+    GuardedVoid([&] {
+        if (callback == nullptr) {
+            SetMessageHandler(nullptr);
+            return;
+        }
+        SetMessageHandler([callback, user](std::string_view text, std::string_view caption) {
+            const std::string t = cp932::ToUtf8(text);
+            const std::string c = cp932::ToUtf8(caption);
+            callback(user, t.c_str(), c.c_str());
+        });
     });
 }
 
@@ -154,18 +144,26 @@ void sorvane_variant_clear(SorvaneVariant* v) {
 }
 
 const char* sorvane_type_library(void) {
-    static const std::string text = TypeLibraryText();
-    return text.c_str();
+    return Guarded(
+        []() -> const char* {
+            static const std::string text = TypeLibraryText();
+            return text.c_str();
+        },
+        nullptr);
 }
 
 std::size_t sorvane_registration_path(char* buffer, std::size_t size) {
-    const std::string path = RegistrationFilePath();
-    if (buffer != nullptr && size > 0) {
-        const std::size_t n = std::min(path.size(), size - 1);
-        std::memcpy(buffer, path.data(), n);
-        buffer[n] = '\0';
-    }
-    return path.size();
+    return Guarded(
+        [&]() -> std::size_t {
+            const std::string path = RegistrationFilePath();
+            if (buffer != nullptr && size > 0) {
+                const std::size_t n = std::min(path.size(), size - 1);
+                std::memcpy(buffer, path.data(), n);
+                buffer[n] = '\0';
+            }
+            return path.size();
+        },
+        0);
 }
 
 SorvaneResult sorvane_save(SorvaneCtrl* control, std::uint8_t* buffer, std::size_t size) {

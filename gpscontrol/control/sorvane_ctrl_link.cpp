@@ -4,9 +4,9 @@
 
 #include "control/identities.h"
 #include "control/sorvane_ctrl.h"
-#include "link/transfers.h"
 #include "store/kel_data.h"
 #include "text/cp932.h"
+#include "transfer/transfers.h"
 
 namespace sorvane {
 

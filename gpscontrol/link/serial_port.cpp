@@ -349,14 +349,14 @@ bool SerialPort::WaitFor(short events, int timeoutMs, short* revents) {
     return true;
 }
 
-std::uint16_t SerialPort::ReadByte() {
+std::uint16_t SerialPort::ReadByteWithin(int waitMs) {
     if (bufferPos_ < bufferLen_)
         return buffer_[bufferPos_++];
     if (!line_.IsOpen() || hungUp_)
         return kReadTimeout;
 
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(byteTimeoutMs_);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs < 0 ? 0 : waitMs);
     for (;;) {
         const auto left = deadline - Clock::now();
         if (left < Clock::duration::zero())

@@ -74,7 +74,8 @@ class SerialPort final : public ByteStream {
     // The same on a device path (the port number in settings is not used).
     bool OpenDevice(const std::string& path, const PortSettings& settings);
 
-    std::uint16_t ReadByte() override;
+    std::uint16_t ReadByte() override { return ReadByteWithin(byteTimeoutMs_); }
+    std::uint16_t ReadByteWithin(int waitMs) override;
     std::int32_t Write(const std::uint8_t* bytes, std::size_t count) override;
     // Restores the line as it was found and closes; false when nothing was
     // open or the close failed. The object can be opened again afterwards.
