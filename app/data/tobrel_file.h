@@ -99,6 +99,7 @@ class TobrelFile {
     int GetTrackCount() const { return static_cast<int>(pTrackHeader.size()); }
     void ClearTracks();
     bool SetTrackCount(int n);
+    // Appends k empty tracks; k = 0 appends nothing and succeeds.
     bool AddTracks(int k);
     bool DeleteTrack(int track);
     bool SetTrackName(int track, const char* name);

@@ -50,7 +50,7 @@ Receiver:
                           a layout the model never uses is played with a warning)
   --capabilities on|off   send a capability list after the product data, with
                           the tags P, L, A and D receivers use (default: on for
-                          newer-family models, which always send one)
+                          newer-family layouts, which always send one)
   --data FILE             what the receiver holds (default: a built-in sample
                           of three waypoints, one route and two tracks)
   --record FILE           append every upload to FILE as text, one line per packet
@@ -292,6 +292,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, bool* help, s
     if (waypointType) {
         o.profile.waypointType = static_cast<int>(*waypointType);
         o.profile.routeHeaderType = IsNewerFamily(o.profile) ? 4202 : 4201;
+        o.profile.capabilities = IsNewerFamily(o.profile);
     }
     if (description)
         o.profile.description = *description;

@@ -297,6 +297,8 @@ void Simulator::DeliverDueInput(Clock::time_point now) {
             case FrameDecoder::Event::kPacket:
                 ++stats_.packetsReceived;
                 engine_.OnPacket(decoder_.packet());
+                stats_.naksReceived = engine_.naksReceived();
+                stats_.packetsRejected = engine_.packetsRejected();
                 any = true;
                 break;
             case FrameDecoder::Event::kBadPacket:
