@@ -362,9 +362,9 @@ HResult UnregisterServer() {
     // cannot be unregistered.
     const std::optional<RegistryFile> file = LoadRegistryFile();
     const std::vector<RegistrySection> typeLibrary = TypeLibrarySections({});
-    if (!file || std::none_of(typeLibrary.begin(), typeLibrary.end(), [&](const RegistrySection& s) {
-            return file->Find(s.name) != nullptr;
-        }))
+    if (!file ||
+        std::none_of(typeLibrary.begin(), typeLibrary.end(),
+                     [&](const RegistrySection& s) { return file->Find(s.name) != nullptr; }))
         return kSelfRegTypeLib;
     if (!RemoveSections(typeLibrary))
         return kSelfRegTypeLib;

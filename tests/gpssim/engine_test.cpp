@@ -96,9 +96,8 @@ TEST(SimEngine, RejectsAChosenHostPacketOnceOrEveryTimeItComes) {
         std::vector<Packet> sent;
         engine.SetSender([&](const Packet& p) { sent.push_back(p); });
         Ids handled;
-        engine.SetPacketHandler(0x23, [&](ReceiverEngine&, const Packet& p) {
-            handled.push_back(p.data.at(0));
-        });
+        engine.SetPacketHandler(
+            0x23, [&](ReceiverEngine&, const Packet& p) { handled.push_back(p.data.at(0)); });
         // The second packet from the host; acknowledgements do not count.
         engine.RejectPacket(2, always);
         engine.OnPacket(Packet{0x23, {1}});
@@ -121,7 +120,8 @@ TEST(SimProfile, CapabilityListTagsTheProtocolsAsReceiversDo) {
             s += e.tag + std::to_string(e.value) + " ";
         return s;
     };
-    EXPECT_EQ(text(ProfileForProduct(130)), "P0 L1 A10 A100 D108 A201 D202 D108 D210 A301 D310 D301 ");
+    EXPECT_EQ(text(ProfileForProduct(130)),
+              "P0 L1 A10 A100 D108 A201 D202 D108 D210 A301 D310 D301 ");
     EXPECT_EQ(text(ProfileForProduct(87)), "P0 L1 A10 A100 D103 A200 D201 D103 A300 D300 ");
     // The fifth entry's value, whose low byte is data offset 13, names the layout.
     Profile emap = ProfileForProduct(111);
@@ -204,8 +204,8 @@ TEST(SimOptions, BadInputIsRefusedAndHelpDocumentsEveryOption) {
     for (const char* opt :
          {"--product", "--version", "--description", "--waypoint-type", "--capabilities", "--baud",
           "--no-answer", "--stop-after", "--cut-packet", "--withhold-ack", "--corrupt-packet",
-          "--garbage", "--oversized-packet", "--hangup-after", "--reject-packet",
-          "--reject-always", "--help"}) {
+          "--garbage", "--oversized-packet", "--hangup-after", "--reject-packet", "--reject-always",
+          "--help"}) {
         EXPECT_NE(text.find(opt), std::string::npos) << opt;
     }
 }

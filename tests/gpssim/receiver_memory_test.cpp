@@ -11,8 +11,8 @@
 
 #include "dataset.h"
 #include "engine.h"
-#include "profile.h"
 #include "nmea_stream.h"
+#include "profile.h"
 #include "receiver_memory.h"
 #include "records.h"
 
@@ -213,13 +213,13 @@ TEST_F(Memory, EveryLengthTheLayoutsAllowIsTaken) {
         {kPidTrackHeader, {1, 0xFF, 'T'}, false},
     };
     for (const auto& row : rows) {
-        const UploadedPacket p =
-            DecodeUpload(etrex, static_cast<std::uint8_t>(row.id), row.data);
+        const UploadedPacket p = DecodeUpload(etrex, static_cast<std::uint8_t>(row.id), row.data);
         EXPECT_EQ(p.sizeMatches, row.fits) << row.id << " of " << row.data.size() << " bytes";
     }
     // Older layouts have fixed sizes; 4101 also takes the 63-byte form.
     const Profile gps38 = ProfileForProduct(41);
-    for (const auto& [size, fits] : {std::pair(58, true), std::pair(63, true), std::pair(60, false)})
+    for (const auto& [size, fits] :
+         {std::pair(58, true), std::pair(63, true), std::pair(60, false)})
         EXPECT_EQ(DecodeUpload(gps38, kPidWaypoint, Bytes(size, ' ')).sizeMatches, fits) << size;
 }
 

@@ -118,11 +118,13 @@ TEST(SorvaneProgram, DownloadedFilesUploadTheSameWireValues) {
             EXPECT_EQ(down.out.find(",5"), std::string::npos) << down.out;
             const std::string file = ::testing::TempDir() + "sorvane_host_" + kinds[kind] + ".txt";
             std::ofstream(file) << down.out;
-            const HostRun up = Host(std::string("upload ") + kinds[kind] + " " + file + " --port 2");
+            const HostRun up =
+                Host(std::string("upload ") + kinds[kind] + " " + file + " --port 2");
             ASSERT_EQ(up.status, 0) << up.err;
             EXPECT_EQ(up.out, "uploaded\n");
             ASSERT_TRUE(to.sim().WaitForCompleteUploads(kind + 1, std::chrono::seconds(10)));
-            EXPECT_EQ(UploadedPositions(to.sim().Uploads().at(kind)), SentPositions(Places(), kind));
+            EXPECT_EQ(UploadedPositions(to.sim().Uploads().at(kind)),
+                      SentPositions(Places(), kind));
             std::remove(file.c_str());
         }
     }
@@ -130,7 +132,8 @@ TEST(SorvaneProgram, DownloadedFilesUploadTheSameWireValues) {
 
 TEST(SorvaneProgram, AReceiverThatKeepsRejectingARecordFailsTheUpload) {
     // Host packets: the product request 1, records 2, the first waypoint 3.
-    RunningSimulator sim(testsupport::ParseSimOptions("--product 87 --reject-packet 3 --reject-always"));
+    RunningSimulator sim(
+        testsupport::ParseSimOptions("--product 87 --reject-packet 3 --reject-always"));
     ASSERT_TRUE(sim.ok());
     sim.port(1);
     const std::string file = ::testing::TempDir() + "sorvane_host_rejected.txt";

@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <clocale>
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -150,8 +150,9 @@ bool Prepare(sorvane::TSorvane& gps, const Options& o) {
 void ReportLineFailure(sorvane::TSorvane& gps, const Options& o, const char* what) {
     const int code = gps.GetErrorCode();
     if (code == EPROTO) {
-        std::fprintf(stderr, "sorvane: %s on port %d failed: the receiver kept rejecting a packet\n",
-                     what, o.port);
+        std::fprintf(stderr,
+                     "sorvane: %s on port %d failed: the receiver kept rejecting a packet\n", what,
+                     o.port);
     } else if (code != 0) {
         std::fprintf(stderr, "sorvane: %s on port %d failed: %s\n", what, o.port,
                      std::strerror(code));
@@ -381,8 +382,7 @@ struct WaypointFields {
     std::int16_t symbol = 0, display = 0;
 };
 
-bool ParseWaypoint(sorvane::TSorvane& gps, const std::vector<std::string>& f,
-                   WaypointFields* w) {
+bool ParseWaypoint(sorvane::TSorvane& gps, const std::vector<std::string>& f, WaypointFields* w) {
     long long symbol = 0, display = 0;
     if (f.size() != 9 || !ToDouble(f[3], &w->lat) || !ToDouble(f[4], &w->lon) ||
         !ToDouble(f[5], &w->alt) || !ToLong(f[6], &symbol) || !ToLong(f[7], &display) ||

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "link/product_identification.h"
@@ -205,8 +205,8 @@ TEST(ReceivePacket, Rows) {
     // The rejection of this ID has the checksum 0x10, doubled on the wire.
     Bytes badD9 = Wire(0xD9, {1});
     badD9[4] ^= 0x01;
-    ExpectReceives("a bad frame of ID D9", Concat({badD9, good}), {BuildPacket(0x23, Bytes{1, 2, 3})},
-                   {0xD9}, 0);
+    ExpectReceives("a bad frame of ID D9", Concat({badD9, good}),
+                   {BuildPacket(0x23, Bytes{1, 2, 3})}, {0xD9}, 0);
     ExpectReceives("endless garbage", Bytes(kMaxGarbageBytes + 100, '$'), {{}}, {}, 99);
 }
 
