@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string_view>
 
 namespace sorvane {
@@ -56,21 +57,9 @@ std::string LookUpPortsFile(const std::string& key) {
     if (file.empty())
         return {};
     std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::string_view l = Trim(line);
-        if (l.empty() || l.front() == '#')
-            continue;
-        const std::size_t eq = l.find('=');
-        if (eq == std::string_view::npos)
-            continue;
-        if (!EqualsNoCase(Trim(l.substr(0, eq)), key))
-            continue;
-        const std::string_view value = Trim(l.substr(eq + 1));
-        if (!value.empty())
-            return std::string(value);
-    }
-    return {};
+    std::ostringstream text;
+    text << in.rdbuf();
+    return PortMapDevice(text.str(), key);
 }
 
 speed_t SpeedConstant(std::uint32_t baud) {
@@ -194,6 +183,25 @@ bool LineFlags(const PortSettings& s, tcflag_t* flags) {
 constexpr tcflag_t kLineMask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
 
 }  // namespace
+
+std::string PortMapDevice(std::string_view text, std::string_view key) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view l = Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (l.empty() || l.front() == '#')
+            continue;
+        const std::size_t eq = l.find('=');
+        if (eq == std::string_view::npos)
+            continue;
+        if (!EqualsNoCase(Trim(l.substr(0, eq)), key))
+            continue;
+        const std::string_view value = Trim(l.substr(eq + 1));
+        if (!value.empty())
+            return std::string(value);
+    }
+    return {};
+}
 
 std::string PortDevicePath(int port) {
     if (port < 1 || port > 9)

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "link/byte_stream.h"
@@ -27,6 +28,10 @@ struct PortSettings {
 // of $XDG_CONFIG_HOME/sorvane/ports.conf (~/.config by default), else
 // /dev/ttyS<n-1>. Empty for numbers that name no port.
 std::string PortDevicePath(int port);
+// The device of key ("COM1") in the text of a port map file: the first line
+// key=device, blanks around either side and letter case of the key ignored;
+// lines starting with # are comments. Empty when no line names one.
+std::string PortMapDevice(std::string_view text, std::string_view key);
 
 // A serial line held exclusively, with the settings it had before it was
 // opened. Closing gives the line back as it was found.
