@@ -53,7 +53,7 @@ MapWindow::MapWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 MapWindow::~MapWindow() {
-    // The identification thread uses the control; let it finish first.
+    // The identification thread reports to the window; let it finish first.
     if (identify_)
         identify_->wait();
 }
@@ -74,20 +74,21 @@ void MapWindow::showEvent(QShowEvent* event) {
 }
 
 // Identification can wait two seconds per missing byte, so it runs beside the
-// window and only its answer comes back to the window's thread.
+// window and only its answer comes back to the window's thread. A TSorvane
+// belongs to one thread, so the identification makes a control of its own.
 void MapWindow::IdentifyReceiver() {
     if (!gps_->ok()) {
         receiver_->setText(QString::fromUtf8("GPS コントロールを作成できません"));
         return;
     }
     receiver_->setText(QString::fromUtf8("受信機を確認しています…"));
-    sorvane::TSorvane* gps = gps_.get();
     QPointer<QLabel> label = receiver_;
-    QThread* worker = QThread::create([gps, label] {
+    QThread* worker = QThread::create([label] {
+        sorvane::TSorvane gps;
         std::int32_t id = -1;
         std::int32_t version = 0;
-        gps->set_CommPort(1);
-        const std::string description = gps->ReadProductID(&id, &version);
+        gps.set_CommPort(1);
+        const std::string description = gps.ReadProductID(&id, &version);
         QString text = id == -1 ? QString::fromUtf8("COM1: 受信機の応答がありません")
                                 : QString::fromUtf8("COM1: %1 (ID %2, ソフトウェア %3)")
                                       .arg(QString::fromStdString(description))
