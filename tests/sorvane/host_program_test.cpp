@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <locale.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +36,8 @@ std::string ReadFile(const std::string& path) {
 
 // Runs the program with arguments under a locale with a decimal comma.
 HostRun Host(const std::string& arguments) {
-    const std::string base = ::testing::TempDir() + "sorvane_host";
+    // Test cases run side by side in processes of their own.
+    const std::string base = ::testing::TempDir() + "sorvane_host_" + std::to_string(::getpid());
     const std::string command = "LC_ALL=de_DE.UTF-8 " SORVANE_PROGRAM " " + arguments + " >" +
                                 base + ".out 2>" + base + ".err";
     HostRun r;
@@ -43,6 +45,8 @@ HostRun Host(const std::string& arguments) {
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     r.out = ReadFile(base + ".out");
     r.err = ReadFile(base + ".err");
+    std::remove((base + ".out").c_str());
+    std::remove((base + ".err").c_str());
     return r;
 }
 
@@ -116,7 +120,8 @@ TEST(SorvaneProgram, DownloadedFilesUploadTheSameWireValues) {
             // Numbers keep their decimal point under a decimal-comma locale.
             EXPECT_NE(down.out.find("\t-35.5"), std::string::npos) << down.out;
             EXPECT_EQ(down.out.find(",5"), std::string::npos) << down.out;
-            const std::string file = ::testing::TempDir() + "sorvane_host_" + kinds[kind] + ".txt";
+            const std::string file = ::testing::TempDir() + "sorvane_host_" +
+                                     std::to_string(::getpid()) + "_" + kinds[kind] + ".txt";
             std::ofstream(file) << down.out;
             const HostRun up =
                 Host(std::string("upload ") + kinds[kind] + " " + file + " --port 2");
@@ -136,7 +141,8 @@ TEST(SorvaneProgram, AReceiverThatKeepsRejectingARecordFailsTheUpload) {
         testsupport::ParseSimOptions("--product 87 --reject-packet 3 --reject-always"));
     ASSERT_TRUE(sim.ok());
     sim.port(1);
-    const std::string file = ::testing::TempDir() + "sorvane_host_rejected.txt";
+    const std::string file =
+        ::testing::TempDir() + "sorvane_host_rejected_" + std::to_string(::getpid()) + ".txt";
     std::ofstream(file) << "W\tA\t\t35.5\t139.5\t0\t0\t0\t0\nW\tB\t\t35.6\t139.6\t0\t0\t0\t0\n";
     const HostRun up = Host("upload waypoints " + file + " --port 1");
     EXPECT_EQ(up.status, 1);
