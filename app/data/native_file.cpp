@@ -226,7 +226,7 @@ void ReadTracks(TobrelFile& store, Cursor c, int version) {
         const int t = store.GetTrackCount();
         if (!store.AddTracks(1))
             return;
-        store.SetTrackName(t, FieldCopy<24>(h).text);
+        store.SetTrackName(t, FieldCopy<kNameMax + 1>(h).text);
         if (whole > 0) {
             if (!store.SetTrackPointCount(t, static_cast<int>(whole)))
                 return;
@@ -353,7 +353,7 @@ void ReadRoutes(TobrelFile& store, Cursor c, int version) {
         const std::uint8_t* h = block.data() + k * kNativeRouteHeaderSize;
         if (store.AppendRoute() == 0)
             return;
-        store.SetRouteName(first + static_cast<int>(k), FieldCopy<64>(h + 4).text);
+        store.SetRouteName(first + static_cast<int>(k), FieldCopy<kCommentMax + 1>(h + 4).text);
         sizes.push_back(Get32(h));
     }
     if (headers < static_cast<std::size_t>(count))

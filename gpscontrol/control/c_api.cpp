@@ -37,7 +37,8 @@ SorvaneResult DllGetClassObject(const SorvaneGuid* clsid, const SorvaneGuid* iid
 }
 
 SorvaneResult DllCanUnloadNow(void) {
-    return LiveObjectCount() == 0 && ServerLockCount() == 0 ? kOk : kFalse;
+    return GuardedResult(
+        [] { return LiveObjectCount() == 0 && ServerLockCount() == 0 ? kOk : kFalse; });
 }
 
 SorvaneCtrl* sorvane_create(void) {
@@ -64,14 +65,16 @@ SorvaneResult sorvane_create_by_progid(const char* progid, SorvaneCtrl** control
 
 void sorvane_destroy(SorvaneCtrl* control) {
     if (control != nullptr)
-        control->lpVtbl->Release(control);
+        GuardedVoid([&] { control->lpVtbl->Release(control); });
 }
 
 SorvaneResult sorvane_invoke(SorvaneCtrl* control, std::int32_t dispid, std::uint16_t flags,
                              SorvaneVariant* args, std::int32_t argCount, SorvaneVariant* result) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Invoke(control, dispid, flags, args, argCount, result, nullptr);
+    return GuardedResult([&] {
+        return control->lpVtbl->Invoke(control, dispid, flags, args, argCount, result, nullptr);
+    });
 }
 
 std::int32_t sorvane_get_dispid(const char* name) {
@@ -81,8 +84,12 @@ std::int32_t sorvane_get_dispid(const char* name) {
 }
 
 const char* sorvane_get_name(std::int32_t dispid) {
-    const MemberInfo* m = FindMember(dispid);
-    return m != nullptr ? m->name : nullptr;
+    return Guarded(
+        [&]() -> const char* {
+            const MemberInfo* m = FindMember(dispid);
+            return m != nullptr ? m->name : nullptr;
+        },
+        nullptr);
 }
 
 std::int32_t sorvane_get_event_dispid(const char* name) {
@@ -92,28 +99,36 @@ std::int32_t sorvane_get_event_dispid(const char* name) {
 }
 
 const char* sorvane_get_event_name(std::int32_t dispid) {
-    const MemberInfo* m = FindEvent(dispid);
-    return m != nullptr ? m->name : nullptr;
+    return Guarded(
+        [&]() -> const char* {
+            const MemberInfo* m = FindEvent(dispid);
+            return m != nullptr ? m->name : nullptr;
+        },
+        nullptr);
 }
 
 std::int32_t sorvane_get_param_count(std::int32_t dispid) {
-    const MemberInfo* m = FindMember(dispid);
-    if (m == nullptr)
-        return -1;
-    return m->kind == MemberKind::Property ? 0 : m->paramCount;
+    return Guarded(
+        [&]() -> std::int32_t {
+            const MemberInfo* m = FindMember(dispid);
+            if (m == nullptr)
+                return -1;
+            return m->kind == MemberKind::Property ? 0 : m->paramCount;
+        },
+        -1);
 }
 
 SorvaneResult sorvane_connect(SorvaneCtrl* control, SorvaneEventCallback callback, void* user,
                               std::uint32_t* cookie) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Advise(control, callback, user, cookie);
+    return GuardedResult([&] { return control->lpVtbl->Advise(control, callback, user, cookie); });
 }
 
 SorvaneResult sorvane_disconnect(SorvaneCtrl* control, std::uint32_t cookie) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Unadvise(control, cookie);
+    return GuardedResult([&] { return control->lpVtbl->Unadvise(control, cookie); });
 }
 
 void sorvane_set_message_handler(SorvaneMessageCallback callback, void* user) {
@@ -130,6 +145,7 @@ void sorvane_set_message_handler(SorvaneMessageCallback callback, void* user) {
     });
 }
 
+// The two variant helpers only clear memory; nothing in them can throw.
 void sorvane_variant_init(SorvaneVariant* v) {
     if (v != nullptr)
         std::memset(v, 0, sizeof *v);
@@ -169,26 +185,27 @@ std::size_t sorvane_registration_path(char* buffer, std::size_t size) {
 SorvaneResult sorvane_save(SorvaneCtrl* control, std::uint8_t* buffer, std::size_t size) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Save(control, buffer, size, 1);
+    return GuardedResult([&] { return control->lpVtbl->Save(control, buffer, size, 1); });
 }
 
 SorvaneResult sorvane_load(SorvaneCtrl* control, const std::uint8_t* data, std::size_t size) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Load(control, data, size);
+    return GuardedResult([&] { return control->lpVtbl->Load(control, data, size); });
 }
 
 SorvaneResult sorvane_reset(SorvaneCtrl* control) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->InitNew(control);
+    return GuardedResult([&] { return control->lpVtbl->InitNew(control); });
 }
 
 SorvaneResult sorvane_draw(SorvaneCtrl* control, std::uint32_t* pixels, std::int32_t width,
                            std::int32_t height, const SorvaneRect* bounds) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Draw(control, pixels, width, height, bounds);
+    return GuardedResult(
+        [&] { return control->lpVtbl->Draw(control, pixels, width, height, bounds); });
 }
 
 }  // extern "C"
