@@ -13,7 +13,9 @@ if(SORVANE_BUILD_FUZZERS)
 endif()
 
 # Adds a GoogleTest executable and registers its cases with CTest.
-# sorvane_add_test(NAME name SOURCES ... LIBS ... [LABELS ...])
+# sorvane_add_test(NAME name SOURCES ... LIBS ... [LABELS label])
+# One label per target: unit (the default), pty (a receiver simulator on a
+# pseudo-terminal, so threads), threads (other threaded tests), slow.
 include(GoogleTest)
 function(sorvane_add_test)
     cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})

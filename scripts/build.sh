@@ -3,7 +3,7 @@
 #   scripts/build.sh release   optimised build with tests and benchmarks (build/release)
 #   scripts/build.sh asan      unit tests under AddressSanitizer and UBSan (build/asan)
 #   scripts/build.sh fuzz      libFuzzer targets built with clang (build/fuzz)
-#   scripts/build.sh tsan      ThreadSanitizer build (build/tsan)
+#   scripts/build.sh tsan      the threaded tests under ThreadSanitizer (build/tsan)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,8 +20,11 @@ case "$flavour" in
 esac
 
 cmake "${args[@]}" >/dev/null
-if [ "$flavour" = fuzz ]; then
-    cmake --build "$dir" -j "$(nproc)" --target fuzzers
-else
-    cmake --build "$dir" -j "$(nproc)"
-fi
+case "$flavour" in
+    fuzz) cmake --build "$dir" -j "$(nproc)" --target fuzzers ;;
+    # Only the tests where threads meet: the simulator's, the NMEA
+    # receiver's and the control's events.
+    tsan) cmake --build "$dir" -j "$(nproc)" --target gpssim_pty_tests link_pty_tests \
+              transfer_pty_tests nmea_pty_tests control_pty_tests control_tests ;;
+    *) cmake --build "$dir" -j "$(nproc)" ;;
+esac

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git python3
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-dev
+    clang libclang-rt-dev clang-format
     qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libgl-dev
     qt6-charts-dev libqt6opengl6-dev
     qt6-serialport-dev qt6-l10n-tools qt6-tools-dev xvfb imagemagick

@@ -11,6 +11,7 @@
 #include "data/ifstring.h"
 #include "data/safe_file.h"
 #include "text/cp932.h"
+#include "text/numbers.h"
 
 namespace tobrel {
 
@@ -72,9 +73,16 @@ void Group(Printer<Sink>& p, int group, std::uint32_t colour, int lineWidth) {
     p.Raw(";\r\n");
 }
 
+// Positions as "%9.6f" and "%10.6f" give them in the C locale, in any locale:
+// the program runs under its user's, whose decimal separator may be a comma.
+std::string Position(double latitude, int latitudeWidth, double longitude) {
+    return sorvane::FormatFixed(latitude, 6, latitudeWidth) + "," +
+           sorvane::FormatFixed(longitude, 6, 10);
+}
+
 template <typename Sink>
 void PointLine(Printer<Sink>& p, double latitude, double longitude) {
-    p.Format("%9.6f,%10.6f,\r\n", latitude, longitude);
+    p.Raw(Position(latitude, 9, longitude) + ",\r\n");
 }
 
 template <typename Sink>
@@ -156,7 +164,7 @@ bool Emit(const TobrelFile& store, Sink& sink, bool withTracks, bool withWaypoin
         for (int i = 0; i < store.GetWaypointCount() && p.ok(); ++i) {
             const WaypointData& w = *store.GetWaypointData(i);
             p.Raw("point\tgid=\"999\"\t");
-            p.Format("\r\npos=\"%9.6f,%10.6f\"", w.latitude, w.longitude);
+            p.Raw("\r\npos=\"" + Position(w.latitude, 9, w.longitude) + "\"");
             p.Format("\r\nstr=\"%s\"", Field(w.ident, sizeof w.ident).c_str());
             p.Raw(";\r\n");
         }
@@ -168,7 +176,7 @@ bool Emit(const TobrelFile& store, Sink& sink, bool withTracks, bool withWaypoin
         for (int r = 0; r < routes && p.ok(); ++r) {
             for (const WaypointData& w : store.GetRouteHeader(r)->pWaypointData) {
                 p.Raw("point \t");
-                p.Format("\r\npos=\"%10.6f,%10.6f\"", w.latitude, w.longitude);
+                p.Raw("\r\npos=\"" + Position(w.latitude, 10, w.longitude) + "\"");
                 p.Format("\r\nstr=\"%s\"", Field(w.ident, sizeof w.ident).c_str());
                 p.Raw(";\r\n");
             }

@@ -1,8 +1,14 @@
 #include "data/native_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "data/safe_file.h"
@@ -42,8 +48,12 @@ bool Emit(const TobrelFile& store, Sink& out) {
     const long long routeOffset =
         waypointOffset + 4 +
         static_cast<long long>(sizeof(WaypointData)) * store.GetWaypointCount();
+    long long fileSize = routeOffset + 4;
+    for (int r = 0; r < store.GetRouteCount(); ++r)
+        fileSize += kNativeRouteHeaderSize +
+                    static_cast<long long>(sizeof(WaypointData)) * store.GetRouteWaypointCount(r);
     // A store this large cannot be addressed by the header's 32-bit offsets.
-    if (routeOffset > INT32_MAX)
+    if (fileSize > static_cast<long long>(kMaxNativeFileSize))
         return false;
 
     std::uint8_t header[kNativeHeaderSize] = {};
@@ -96,36 +106,101 @@ bool Emit(const TobrelFile& store, Sink& out) {
     return true;
 }
 
-// Bounds-checked reading of a file image; nothing is ever read past its end.
+// Where the bytes of a file come from: a file image in memory, or the file
+// itself, read section by section straight into the store's records.
+class Source {
+  public:
+    virtual ~Source() = default;
+    virtual std::size_t Size() const = 0;
+    // Copies n bytes from offset into dst; false when they are not all there.
+    virtual bool ReadAt(std::size_t offset, void* dst, std::size_t n) = 0;
+};
+
+class SpanSource final : public Source {
+  public:
+    explicit SpanSource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    std::size_t Size() const override { return bytes_.size(); }
+    bool ReadAt(std::size_t offset, void* dst, std::size_t n) override {
+        if (offset > bytes_.size() || bytes_.size() - offset < n)
+            return false;
+        if (n > 0)
+            std::memcpy(dst, bytes_.data() + offset, n);
+        return true;
+    }
+
+  private:
+    std::span<const std::uint8_t> bytes_;
+};
+
+class FileSource final : public Source {
+  public:
+    FileSource(int fd, std::size_t size) : fd_(fd), size_(size), buffer_(kChunk) {}
+    std::size_t Size() const override { return size_; }
+    // Through one small buffer that stays mapped: the kernel fills it far
+    // faster than memory it has to map page by page while it copies.
+    bool ReadAt(std::size_t offset, void* dst, std::size_t n) override {
+        auto* out = static_cast<std::uint8_t*>(dst);
+        while (n > 0) {
+            const ssize_t got =
+                ::pread(fd_, buffer_.data(), std::min(n, kChunk), static_cast<off_t>(offset));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;  // an error, or the file got shorter meanwhile
+            std::memcpy(out, buffer_.data(), static_cast<std::size_t>(got));
+            out += got;
+            offset += static_cast<std::size_t>(got);
+            n -= static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+
+  private:
+    static constexpr std::size_t kChunk = 1 << 20;
+    int fd_;
+    std::size_t size_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+// Bounds-checked reading of one section: nothing is read past its end, which
+// is the start of the next section or the end of the file.
 class Cursor {
   public:
-    Cursor(std::span<const std::uint8_t> bytes, std::size_t at) : bytes_(bytes), pos_(at) {}
+    Cursor(Source& source, std::size_t at, std::size_t end)
+        : source_(source), pos_(at), end_(end) {}
 
-    std::size_t Remaining() const { return pos_ < bytes_.size() ? bytes_.size() - pos_ : 0; }
+    std::size_t Remaining() const { return pos_ < end_ ? end_ - pos_ : 0; }
     // Whole records of size recordSize that are left, at most wanted.
     std::size_t Fit(std::int64_t wanted, std::size_t recordSize) const {
         if (wanted <= 0)
             return 0;
         return std::min(static_cast<std::size_t>(wanted), Remaining() / recordSize);
     }
-    const std::uint8_t* Take(std::size_t n) {
-        if (Remaining() < n)
-            return nullptr;
-        const std::uint8_t* p = bytes_.data() + pos_;
-        pos_ += n;
-        return p;
-    }
-    bool TakeInt(std::int32_t& v) {
-        const std::uint8_t* p = Take(4);
-        if (p == nullptr)
+    bool Read(void* dst, std::size_t n) {
+        if (Remaining() < n || !source_.ReadAt(pos_, dst, n))
             return false;
-        v = Get32(p);
+        pos_ += n;
         return true;
+    }
+    bool ReadInt(std::int32_t& v) {
+        std::uint8_t b[4];
+        if (!Read(b, sizeof b))
+            return false;
+        v = Get32(b);
+        return true;
+    }
+    // n bytes into a buffer of their own; empty when they are not there.
+    std::vector<std::uint8_t> ReadBlock(std::size_t n) {
+        std::vector<std::uint8_t> block(n);
+        if (!Read(block.data(), n))
+            block.clear();
+        return block;
     }
 
   private:
-    std::span<const std::uint8_t> bytes_;
+    Source& source_;
     std::size_t pos_;
+    std::size_t end_;
 };
 
 // A fixed text field as a NUL-terminated string, whether or not it had a terminator.
@@ -135,22 +210,13 @@ struct FieldCopy {
     char text[N + 1] = {};
 };
 
-// A section at offset 0 is absent; an offset outside the file is not trusted.
-bool SectionAt(std::span<const std::uint8_t> bytes, std::size_t offsetAt, Cursor& c) {
-    const std::int32_t offset = Get32(bytes.data() + offsetAt);
-    if (offset <= 0 || static_cast<std::size_t>(offset) >= bytes.size())
-        return false;
-    c = Cursor(bytes, static_cast<std::size_t>(offset));
-    return true;
-}
-
 void ReadTracks(TobrelFile& store, Cursor c, int version) {
     std::int32_t count = 0;
-    if (!c.TakeInt(count) || count <= 0)
+    if (!c.ReadInt(count) || count <= 0)
         return;
     for (std::int32_t i = 0; i < count; ++i) {
-        const std::uint8_t* h = c.Take(kNativeTrackHeaderSize);
-        if (h == nullptr)
+        std::uint8_t h[kNativeTrackHeaderSize];
+        if (!c.Read(h, sizeof h))
             return;
         const std::int32_t points = Get32(h + 24);
         const std::int32_t segments = Get32(h + 28);
@@ -160,12 +226,16 @@ void ReadTracks(TobrelFile& store, Cursor c, int version) {
         const int t = store.GetTrackCount();
         if (!store.AddTracks(1))
             return;
-        store.SetTrackName(t, FieldCopy<24>(h).text);
+        store.SetTrackName(t, FieldCopy<kNameMax + 1>(h).text);
         if (whole > 0) {
             if (!store.SetTrackPointCount(t, static_cast<int>(whole)))
                 return;
+            // Straight into the store: the records are the same in memory.
             TrackData* pts = store.GetTrackData(t);
-            std::memcpy(pts, c.Take(whole * sizeof(TrackData)), whole * sizeof(TrackData));
+            if (!c.Read(pts, whole * sizeof(TrackData))) {
+                store.DeleteTrack(t);
+                return;
+            }
             for (std::size_t k = 0; k < whole; ++k) {
                 std::memset(pts[k].reserved, 0, sizeof pts[k].reserved);
                 if (version == 6 && k > 0)
@@ -174,27 +244,28 @@ void ReadTracks(TobrelFile& store, Cursor c, int version) {
         }
         store.SetTrackSegmentCount(t, segments);
         if (whole < static_cast<std::size_t>(points))
-            return;  // the file ends inside this track
+            return;  // the section ends inside this track
     }
 }
 
 void ReadOldTrack(TobrelFile& store, Cursor c, int version) {
     std::int32_t points = 0;
     std::int32_t segments = 0;
-    if (!c.TakeInt(points) || points <= 0)
+    if (!c.ReadInt(points) || points <= 0)
         return;
-    if (!c.TakeInt(segments))
+    if (!c.ReadInt(segments))
         return;
     const std::size_t recordSize = version == 5 ? 32 : 24;
     const std::size_t whole = c.Fit(points, recordSize);
+    const std::vector<std::uint8_t> block = c.ReadBlock(whole * recordSize);
     const int t = store.GetTrackCount();
     if (!store.AddTracks(1))
         return;
     store.SetTrackName(t, "TRACK LOG");
-    if (whole > 0 && store.SetTrackPointCount(t, static_cast<int>(whole))) {
+    if (!block.empty() && store.SetTrackPointCount(t, static_cast<int>(whole))) {
         TrackData* pts = store.GetTrackData(t);
         for (std::size_t k = 0; k < whole; ++k) {
-            const std::uint8_t* r = c.Take(recordSize);
+            const std::uint8_t* r = block.data() + k * recordSize;
             std::memcpy(&pts[k].latitude, r, 8);
             std::memcpy(&pts[k].longitude, r + 8, 8);
             std::memcpy(&pts[k].time, r + 16, 4);
@@ -220,7 +291,7 @@ std::size_t WaypointRecordSize(int version) {
 WaypointData DecodeWaypoint(const std::uint8_t* r, int version, bool routeWaypoint) {
     WaypointData w{};
     if (version >= 5) {
-        std::memcpy(&w, r, sizeof w);  // texts may lack a terminator; see StoreDecoded
+        std::memcpy(&w, r, sizeof w);  // texts may lack a terminator; see DecodedTexts
         return w;
     }
     std::memcpy(&w.latitude, r, 8);
@@ -247,18 +318,21 @@ struct DecodedTexts {
 
 void ReadWaypoints(TobrelFile& store, Cursor c, int version) {
     std::int32_t count = 0;
-    if (!c.TakeInt(count) || count <= 0)
+    if (!c.ReadInt(count) || count <= 0)
         return;
     const std::size_t recordSize = WaypointRecordSize(version);
     const std::size_t whole = c.Fit(count, recordSize);
     if (whole == 0)
+        return;
+    const std::vector<std::uint8_t> block = c.ReadBlock(whole * recordSize);
+    if (block.empty())
         return;
     const int first = store.GetWaypointCount();
     if (store.AddWaypoints(static_cast<int>(whole)) != first ||
         store.GetWaypointCount() != first + static_cast<int>(whole))
         return;
     for (std::size_t k = 0; k < whole; ++k) {
-        const WaypointData w = DecodeWaypoint(c.Take(recordSize), version, false);
+        const WaypointData w = DecodeWaypoint(block.data() + k * recordSize, version, false);
         const DecodedTexts texts(w);
         store.SetWaypoint(first + static_cast<int>(k), texts.ident.text, texts.comment.text,
                           w.latitude, w.longitude, w.altitude, w.distance, w.symbol, w.display);
@@ -267,16 +341,19 @@ void ReadWaypoints(TobrelFile& store, Cursor c, int version) {
 
 void ReadRoutes(TobrelFile& store, Cursor c, int version) {
     std::int32_t count = 0;
-    if (!c.TakeInt(count) || count <= 0)
+    if (!c.ReadInt(count) || count <= 0)
         return;
     const std::size_t headers = c.Fit(count, kNativeRouteHeaderSize);
+    const std::vector<std::uint8_t> block = c.ReadBlock(headers * kNativeRouteHeaderSize);
+    if (block.empty())
+        return;
     const int first = store.GetRouteCount();
     std::vector<std::int32_t> sizes;
     for (std::size_t k = 0; k < headers; ++k) {
-        const std::uint8_t* h = c.Take(kNativeRouteHeaderSize);
+        const std::uint8_t* h = block.data() + k * kNativeRouteHeaderSize;
         if (store.AppendRoute() == 0)
             return;
-        store.SetRouteName(first + static_cast<int>(k), FieldCopy<64>(h + 4).text);
+        store.SetRouteName(first + static_cast<int>(k), FieldCopy<kCommentMax + 1>(h + 4).text);
         sizes.push_back(Get32(h));
     }
     if (headers < static_cast<std::size_t>(count))
@@ -284,9 +361,10 @@ void ReadRoutes(TobrelFile& store, Cursor c, int version) {
     const std::size_t recordSize = WaypointRecordSize(version);
     for (std::size_t k = 0; k < headers; ++k) {
         const std::size_t whole = c.Fit(sizes[k], recordSize);
+        const std::vector<std::uint8_t> records = c.ReadBlock(whole * recordSize);
         const int route = first + static_cast<int>(k);
-        for (std::size_t j = 0; j < whole; ++j) {
-            const WaypointData w = DecodeWaypoint(c.Take(recordSize), version, true);
+        for (std::size_t j = 0; j < whole && !records.empty(); ++j) {
+            const WaypointData w = DecodeWaypoint(records.data() + j * recordSize, version, true);
             const DecodedTexts texts(w);
             if (!store.InsertRouteWaypoint(route, INT_MAX, texts.ident.text, texts.comment.text,
                                            w.latitude, w.longitude, w.altitude, w.distance,
@@ -296,6 +374,79 @@ void ReadRoutes(TobrelFile& store, Cursor c, int version) {
         if (sizes[k] > 0 && whole < static_cast<std::size_t>(sizes[k]))
             return;
     }
+}
+
+// The header of a native file, when the first bytes are one this program reads.
+struct Header {
+    int version = 0;
+    std::int32_t timeZoneBias = 0;
+    std::int32_t offsets[3] = {};  // tracks, waypoints, routes
+};
+
+NativeReadError ReadHeader(Source& source, Header* out) {
+    std::uint8_t h[kNativeHeaderSize];
+    if (!source.ReadAt(0, h, sizeof h) || std::memcmp(h, kMagic, sizeof kMagic) != 0)
+        return NativeReadError::kNotNativeFile;
+    out->version = Get32(h + kVersionAt);
+    if (out->version == 1 || out->version >= 8)
+        return NativeReadError::kUnknownVersion;
+    out->timeZoneBias = Get32(h + kTimeZoneAt);
+    out->offsets[0] = Get32(h + kTrackOffsetAt);
+    out->offsets[1] = Get32(h + kWaypointOffsetAt);
+    out->offsets[2] = Get32(h + kRouteOffsetAt);
+    return NativeReadError::kNone;
+}
+
+// Reads the sections the header names. Each ends where the next section
+// begins, or at the end of the file: a count larger than its section gives the
+// whole records of that section and nothing of its neighbours.
+void ReadSections(TobrelFile& store, Source& source, const Header& header) {
+    const std::size_t size = source.Size();
+    const auto valid = [&](std::int32_t offset) {
+        return offset > 0 && static_cast<std::size_t>(offset) < size;
+    };
+    const auto section = [&](int k) {
+        const auto at = static_cast<std::size_t>(header.offsets[k]);
+        std::size_t end = size;
+        for (std::int32_t other : header.offsets) {
+            if (valid(other) && static_cast<std::size_t>(other) > at)
+                end = std::min(end, static_cast<std::size_t>(other));
+        }
+        return Cursor(source, at, end);
+    };
+    // 0, 2 and negative versions share the layout of 3.
+    const int version = header.version < 3 ? 3 : header.version;
+    if (header.version >= 3)
+        store.SetTimeZoneBias(header.timeZoneBias);
+    if (valid(header.offsets[0])) {
+        if (version >= 6)
+            ReadTracks(store, section(0), version);
+        else
+            ReadOldTrack(store, section(0), version);
+    }
+    if (valid(header.offsets[1]))
+        ReadWaypoints(store, section(1), version);
+    if (valid(header.offsets[2]))
+        ReadRoutes(store, section(2), version);
+}
+
+NativeReadError Read(TobrelFile& store, Source& source) {
+    Header header;
+    const NativeReadError error = ReadHeader(source, &header);
+    if (error != NativeReadError::kNone)
+        return error;
+    try {
+        ReadSections(store, source, header);
+    } catch (const std::bad_alloc&) {
+        // What was read so far stays; a section that did not fit is cut short.
+    }
+    return NativeReadError::kNone;
+}
+
+bool Report(NativeReadError error, NativeReadError* out) {
+    if (out != nullptr)
+        *out = error;
+    return error == NativeReadError::kNone;
 }
 
 }  // namespace
@@ -315,38 +466,31 @@ bool WriteNativeFile(const TobrelFile& store, const std::string& path) {
     return file.Commit();
 }
 
-bool ReadNativeFile(TobrelFile& store, std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kNativeHeaderSize)
-        return false;
-    if (std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
-        return false;
-    int version = Get32(bytes.data() + kVersionAt);
-    if (version == 1 || version >= 8)
-        return false;
-    if (version >= 3)
-        store.SetTimeZoneBias(Get32(bytes.data() + kTimeZoneAt));
-    if (version < 3)
-        version = 3;  // 0, 2 and negative values share the layout of 3
-
-    Cursor c(bytes, 0);
-    if (SectionAt(bytes, kTrackOffsetAt, c)) {
-        if (version >= 6)
-            ReadTracks(store, c, version);
-        else
-            ReadOldTrack(store, c, version);
-    }
-    if (SectionAt(bytes, kWaypointOffsetAt, c))
-        ReadWaypoints(store, c, version);
-    if (SectionAt(bytes, kRouteOffsetAt, c))
-        ReadRoutes(store, c, version);
-    return true;
+bool ReadNativeFile(TobrelFile& store, std::span<const std::uint8_t> bytes,
+                    NativeReadError* error) {
+    SpanSource source(bytes);
+    return Report(Read(store, source), error);
 }
 
-bool ReadNativeFile(TobrelFile& store, const std::string& path) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes))
-        return false;
-    return ReadNativeFile(store, std::span<const std::uint8_t>(bytes));
+bool ReadNativeFile(TobrelFile& store, const std::string& path, NativeReadError* error) {
+    // Not blocking, so that a FIFO chosen by mistake cannot hang the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return Report(NativeReadError::kCannotOpen, error);
+    struct stat st {};
+    NativeReadError result = NativeReadError::kNone;
+    if (::fstat(fd, &st) != 0) {
+        result = NativeReadError::kCannotOpen;
+    } else if (!S_ISREG(st.st_mode)) {
+        result = NativeReadError::kNotARegularFile;
+    } else if (st.st_size > static_cast<off_t>(kMaxNativeFileSize)) {
+        result = NativeReadError::kTooLarge;
+    } else {
+        FileSource source(fd, static_cast<std::size_t>(st.st_size));
+        result = Read(store, source);
+    }
+    ::close(fd);
+    return Report(result, error);
 }
 
 }  // namespace tobrel

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -54,22 +55,31 @@ std::string TempName(const std::string& path, unsigned attempt) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t maxSize) {
     bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uint64_t>(st.st_size) > maxSize) {
+        ::close(fd);
+        return false;
+    }
     bool ok = true;
     try {
-        struct stat st {};
-        std::size_t room = 65536;
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-            room = static_cast<std::size_t>(st.st_size) + 1;  // + 1 sees the end in one pass
-        bytes.resize(room);
+        // + 1 sees the end in one pass; a file that grows meanwhile is read
+        // up to the limit.
+        bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
         std::size_t used = 0;
         for (;;) {
-            if (used == bytes.size())
-                bytes.resize(bytes.size() * 2);
+            if (used == bytes.size()) {
+                if (bytes.size() > maxSize) {
+                    ok = false;
+                    break;
+                }
+                bytes.resize(std::min(bytes.size() * 2, maxSize + 1));
+            }
             const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
             if (n < 0) {
                 if (errno == EINTR)
@@ -107,6 +117,16 @@ bool SafeFileWriter::Open(const std::string& path) {
             target_ = real;
             std::free(real);
         }
+    }
+    // A file the user made read-only is kept, as an editor keeps it: the
+    // rename would replace it whatever its permissions (and root passes the
+    // access check, so the permission bits are looked at too).
+    struct stat existing {};
+    if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+         ::access(target_.c_str(), W_OK) != 0)) {
+        errno = EACCES;
+        return false;
     }
     for (unsigned attempt = 0; attempt < 64; ++attempt) {
         temp_ = TempName(target_, attempt);

@@ -11,8 +11,14 @@
 
 namespace tobrel {
 
-// Reads the whole file. False when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
+// Files larger than this are never read whole.
+constexpr std::size_t kMaxWholeFileSize = 0x7FFFFFFF;
+
+// Reads the whole file. False when it cannot be opened or read, is not a
+// regular file (a FIFO would block, a device never end) or is larger than
+// maxSize.
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                   std::size_t maxSize = kMaxWholeFileSize);
 
 class SafeFileWriter {
   public:
@@ -21,7 +27,8 @@ class SafeFileWriter {
     SafeFileWriter(const SafeFileWriter&) = delete;
     SafeFileWriter& operator=(const SafeFileWriter&) = delete;
 
-    // Creates the temporary file in the target's folder.
+    // Creates the temporary file in the target's folder. False (errno EACCES)
+    // for a target the user may not write, which is then kept as it is.
     bool Open(const std::string& path);
     // Buffered; false once any write has failed.
     bool Write(const void* data, std::size_t size);

@@ -161,7 +161,7 @@ bool TobrelFile::SetTrackCount(int n) {
 }
 
 bool TobrelFile::AddTracks(int k) {
-    return Grow(pTrackHeader, k);
+    return k == 0 || Grow(pTrackHeader, k);
 }
 
 bool TobrelFile::DeleteTrack(int track) {

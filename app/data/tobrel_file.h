@@ -8,11 +8,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "text/record_limits.h"
+
 namespace tobrel {
 
-constexpr int kNameMax = 23;     // identifier and track name, without terminator
-constexpr int kCommentMax = 63;  // comment and route name, without terminator
-constexpr std::uint32_t kUnixTimeOffset = 631065600;  // 1989-12-31 00:00:00 UTC
+using sorvane::kCommentMax;  // comment and route name, without terminator
+using sorvane::kNameMax;     // identifier and track name, without terminator
+// Unix time of the receiver's epoch, 1989-12-31 00:00:00 UTC.
+constexpr auto kUnixTimeOffset = static_cast<std::uint32_t>(sorvane::kReceiverEpochUnixTime);
 
 #pragma pack(push, 1)
 // One track point; the same 44 bytes in memory and in the native file.
@@ -96,6 +99,7 @@ class TobrelFile {
     int GetTrackCount() const { return static_cast<int>(pTrackHeader.size()); }
     void ClearTracks();
     bool SetTrackCount(int n);
+    // Appends k empty tracks; k = 0 appends nothing and succeeds.
     bool AddTracks(int k);
     bool DeleteTrack(int track);
     bool SetTrackName(int track, const char* name);

@@ -76,7 +76,4 @@ constexpr bool IsOutput(AutoType t) {
     return t == AutoType::svPI2 || t == AutoType::svPI4 || t == AutoType::svPR8;
 }
 
-// The type as the type-library text writes it ("long", "BSTR*", ...).
-const char* IdlTypeName(AutoType t);
-
 }  // namespace sorvane

@@ -1,10 +1,12 @@
-// The C interface and the module's exports.
+// The C interface and the module's exports. Every entry runs inside the one
+// guard of c_guard.h, so that no exception reaches a C caller.
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 
+#include "control/c_guard.h"
 #include "control/class_creation.h"
 #include "control/dispatch_members.h"
 #include "control/module_objects.h"
@@ -19,19 +21,11 @@ using namespace sorvane;
 extern "C" {
 
 SorvaneResult DllRegisterServer(void) {
-    try {
-        return RegisterServer(ThisModulePath());
-    } catch (...) {
-        return kSelfRegTypeLib;
-    }
+    return Guarded([] { return RegisterServer(ThisModulePath()); }, kSelfRegTypeLib);
 }
 
 SorvaneResult DllUnregisterServer(void) {
-    try {
-        return UnregisterServer();
-    } catch (...) {
-        return kSelfRegTypeLib;
-    }
+    return Guarded([] { return UnregisterServer(); }, kSelfRegTypeLib);
 }
 
 SorvaneResult DllGetClassObject(const SorvaneGuid* clsid, const SorvaneGuid* iid, void** object) {
@@ -39,19 +33,18 @@ SorvaneResult DllGetClassObject(const SorvaneGuid* clsid, const SorvaneGuid* iid
         *object = nullptr;
     if (clsid == nullptr || iid == nullptr)
         return kPointer;
-    return GetClassObject(*clsid, *iid, object);
+    return GuardedResult([&] { return GetClassObject(*clsid, *iid, object); });
 }
 
 SorvaneResult DllCanUnloadNow(void) {
-    return LiveObjectCount() == 0 && ServerLockCount() == 0 ? kOk : kFalse;
+    return GuardedResult(
+        [] { return LiveObjectCount() == 0 && ServerLockCount() == 0 ? kOk : kFalse; });
 }
 
 SorvaneCtrl* sorvane_create(void) {
-    try {
-        return NewControlObject(std::make_unique<CSorvaneCtrl>());
-    } catch (...) {
-        return nullptr;
-    }
+    return Guarded(
+        []() -> SorvaneCtrl* { return NewControlObject(std::make_unique<CSorvaneCtrl>()); },
+        nullptr);
 }
 
 SorvaneResult sorvane_create_instance(const SorvaneGuid* clsid, SorvaneCtrl** control) {
@@ -59,11 +52,7 @@ SorvaneResult sorvane_create_instance(const SorvaneGuid* clsid, SorvaneCtrl** co
         *control = nullptr;
     if (clsid == nullptr || control == nullptr)
         return kPointer;
-    try {
-        return CreateControl(*clsid, control);
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
-    }
+    return GuardedResult([&] { return CreateControl(*clsid, control); });
 }
 
 SorvaneResult sorvane_create_by_progid(const char* progid, SorvaneCtrl** control) {
@@ -71,75 +60,92 @@ SorvaneResult sorvane_create_by_progid(const char* progid, SorvaneCtrl** control
         *control = nullptr;
     if (progid == nullptr || control == nullptr)
         return kPointer;
-    try {
-        return CreateControlByProgId(progid, control);
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
-    }
+    return GuardedResult([&] { return CreateControlByProgId(progid, control); });
 }
 
 void sorvane_destroy(SorvaneCtrl* control) {
     if (control != nullptr)
-        control->lpVtbl->Release(control);
+        GuardedVoid([&] { control->lpVtbl->Release(control); });
 }
 
 SorvaneResult sorvane_invoke(SorvaneCtrl* control, std::int32_t dispid, std::uint16_t flags,
                              SorvaneVariant* args, std::int32_t argCount, SorvaneVariant* result) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Invoke(control, dispid, flags, args, argCount, result, nullptr);
+    return GuardedResult([&] {
+        return control->lpVtbl->Invoke(control, dispid, flags, args, argCount, result, nullptr);
+    });
 }
 
 std::int32_t sorvane_get_dispid(const char* name) {
-    return name != nullptr ? DispidOfName(name) : -1;
+    if (name == nullptr)
+        return -1;
+    return Guarded([&] { return DispidOfName(name); }, -1);
 }
 
 const char* sorvane_get_name(std::int32_t dispid) {
-    const MemberInfo* m = FindMember(dispid);
-    return m != nullptr ? m->name : nullptr;
+    return Guarded(
+        [&]() -> const char* {
+            const MemberInfo* m = FindMember(dispid);
+            return m != nullptr ? m->name : nullptr;
+        },
+        nullptr);
 }
 
 std::int32_t sorvane_get_event_dispid(const char* name) {
-    return name != nullptr ? EventDispidOfName(name) : -1;
+    if (name == nullptr)
+        return -1;
+    return Guarded([&] { return EventDispidOfName(name); }, -1);
 }
 
 const char* sorvane_get_event_name(std::int32_t dispid) {
-    const MemberInfo* m = FindEvent(dispid);
-    return m != nullptr ? m->name : nullptr;
+    return Guarded(
+        [&]() -> const char* {
+            const MemberInfo* m = FindEvent(dispid);
+            return m != nullptr ? m->name : nullptr;
+        },
+        nullptr);
 }
 
 std::int32_t sorvane_get_param_count(std::int32_t dispid) {
-    const MemberInfo* m = FindMember(dispid);
-    if (m == nullptr)
-        return -1;
-    return m->kind == MemberKind::Property ? 0 : m->paramCount;
+    return Guarded(
+        [&]() -> std::int32_t {
+            const MemberInfo* m = FindMember(dispid);
+            if (m == nullptr)
+                return -1;
+            return m->kind == MemberKind::Property ? 0 : m->paramCount;
+        },
+        -1);
 }
 
 SorvaneResult sorvane_connect(SorvaneCtrl* control, SorvaneEventCallback callback, void* user,
                               std::uint32_t* cookie) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Advise(control, callback, user, cookie);
+    return GuardedResult([&] { return control->lpVtbl->Advise(control, callback, user, cookie); });
 }
 
 SorvaneResult sorvane_disconnect(SorvaneCtrl* control, std::uint32_t cookie) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Unadvise(control, cookie);
+    return GuardedResult([&] { return control->lpVtbl->Unadvise(control, cookie); });
 }
 
 void sorvane_set_message_handler(SorvaneMessageCallback callback, void* user) {
-    if (callback == nullptr) {
-        SetMessageHandler(nullptr);
-        return;
-    }
-    SetMessageHandler([callback, user](std::string_view text, std::string_view caption) {
-        const std::string t = cp932::ToUtf8(text);
-        const std::string c = cp932::ToUtf8(caption);
-        callback(user, t.c_str(), c.c_str());
+    GuardedVoid([&] {
+        if (callback == nullptr) {
+            SetMessageHandler(nullptr);
+            return;
+        }
+        SetMessageHandler([callback, user](std::string_view text, std::string_view caption) {
+            const std::string t = cp932::ToUtf8(text);
+            const std::string c = cp932::ToUtf8(caption);
+            callback(user, t.c_str(), c.c_str());
+        });
     });
 }
 
+// The two variant helpers only clear memory; nothing in them can throw.
 void sorvane_variant_init(SorvaneVariant* v) {
     if (v != nullptr)
         std::memset(v, 0, sizeof *v);
@@ -154,43 +160,52 @@ void sorvane_variant_clear(SorvaneVariant* v) {
 }
 
 const char* sorvane_type_library(void) {
-    static const std::string text = TypeLibraryText();
-    return text.c_str();
+    return Guarded(
+        []() -> const char* {
+            static const std::string text = TypeLibraryText();
+            return text.c_str();
+        },
+        nullptr);
 }
 
 std::size_t sorvane_registration_path(char* buffer, std::size_t size) {
-    const std::string path = RegistrationFilePath();
-    if (buffer != nullptr && size > 0) {
-        const std::size_t n = std::min(path.size(), size - 1);
-        std::memcpy(buffer, path.data(), n);
-        buffer[n] = '\0';
-    }
-    return path.size();
+    return Guarded(
+        [&]() -> std::size_t {
+            const std::string path = RegistrationFilePath();
+            if (buffer != nullptr && size > 0) {
+                const std::size_t n = std::min(path.size(), size - 1);
+                std::memcpy(buffer, path.data(), n);
+                buffer[n] = '\0';
+            }
+            return path.size();
+        },
+        0);
 }
 
 SorvaneResult sorvane_save(SorvaneCtrl* control, std::uint8_t* buffer, std::size_t size) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Save(control, buffer, size, 1);
+    return GuardedResult([&] { return control->lpVtbl->Save(control, buffer, size, 1); });
 }
 
 SorvaneResult sorvane_load(SorvaneCtrl* control, const std::uint8_t* data, std::size_t size) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Load(control, data, size);
+    return GuardedResult([&] { return control->lpVtbl->Load(control, data, size); });
 }
 
 SorvaneResult sorvane_reset(SorvaneCtrl* control) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->InitNew(control);
+    return GuardedResult([&] { return control->lpVtbl->InitNew(control); });
 }
 
 SorvaneResult sorvane_draw(SorvaneCtrl* control, std::uint32_t* pixels, std::int32_t width,
                            std::int32_t height, const SorvaneRect* bounds) {
     if (control == nullptr)
         return kPointer;
-    return control->lpVtbl->Draw(control, pixels, width, height, bounds);
+    return GuardedResult(
+        [&] { return control->lpVtbl->Draw(control, pixels, width, height, bounds); });
 }
 
 }  // extern "C"

@@ -45,11 +45,10 @@ std::span<const MemberInfo> EventMembers() {
 }
 
 const MemberInfo* FindMember(std::int32_t dispid) {
-    // DISPIDs run 1..76 in table order; the scan keeps this honest if they ever do not.
-    if (dispid >= 1 && dispid <= kDispatchMemberCount &&
-        kDispatchMembers[dispid - 1].dispid == dispid)
+    // DISPIDs run from 1 in table order (checked where the table is made).
+    if (dispid >= 1 && dispid <= kDispatchMemberCount)
         return &kDispatchMembers[dispid - 1];
-    return FindIn(kDispatchMembers, dispid);
+    return nullptr;
 }
 
 const MemberInfo* FindEvent(std::int32_t dispid) {

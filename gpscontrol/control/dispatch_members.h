@@ -71,9 +71,26 @@ inline constexpr MemberInfo kEventMembers[] = {SORVANE_DISPATCH_EVENTS(SORVANE_M
 #undef SORVANE_MI_PARAM
 
 constexpr int kDispatchMemberCount = static_cast<int>(std::size(kDispatchMembers));
-static_assert(kDispatchMemberCount == 76);
+// DISPIDs run from 1 without a gap, in table order.
+static_assert([] {
+    for (int i = 0; i < kDispatchMemberCount; ++i) {
+        if (kDispatchMembers[i].dispid != i + 1)
+            return false;
+    }
+    return true;
+}());
 
 inline constexpr int kEventCount = static_cast<int>(std::size(kEventMembers));
+inline constexpr int kPropertyCount = [] {
+    int n = 0;
+    for (const MemberInfo& m : kDispatchMembers)
+        n += m.kind == MemberKind::Property ? 1 : 0;
+    return n;
+}();
+inline constexpr int kMethodCount = kDispatchMemberCount - kPropertyCount;
+
+// The type as the type-library text writes it ("long", "BSTR*", ...).
+const char* IdlTypeName(AutoType t);
 
 // nullptr for an unknown DISPID.
 const MemberInfo* FindMember(std::int32_t dispid);

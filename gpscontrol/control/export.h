@@ -5,8 +5,3 @@
 #else
 #define SORVANE_API
 #endif
-#if defined(__GNUC__)
-#define SORVANE_LOCAL __attribute__((visibility("hidden")))
-#else
-#define SORVANE_LOCAL
-#endif

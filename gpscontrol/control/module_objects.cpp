@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "control/c_guard.h"
 #include "control/dispatch_members.h"
 #include "control/guid.h"
 #include "control/identities.h"
@@ -69,16 +70,29 @@ SorvaneResult CtrlGetTypeInfoCount(SorvaneCtrl*, std::uint32_t* count) {
 SorvaneResult CtrlGetIDOfName(SorvaneCtrl*, const char* name, std::int32_t* dispid) {
     if (name == nullptr || dispid == nullptr)
         return kPointer;
-    *dispid = DispidOfName(name);
-    return *dispid < 0 ? kUnknownName : kOk;
+    return GuardedResult([&] {
+        *dispid = DispidOfName(name);
+        return *dispid < 0 ? kUnknownName : kOk;
+    });
 }
+
+// A reference held for the length of a call: a host may release its last one
+// from inside an event the call raises, and the control must outlive the call.
+struct CallReference {
+    explicit CallReference(SorvaneCtrl* self) : self(self) { CtrlAddRef(self); }
+    ~CallReference() { CtrlRelease(self); }
+    CallReference(const CallReference&) = delete;
+    CallReference& operator=(const CallReference&) = delete;
+    SorvaneCtrl* self;
+};
 
 SorvaneResult CtrlInvoke(SorvaneCtrl* self, std::int32_t dispid, std::uint16_t flags,
                          SorvaneVariant* args, std::int32_t argCount, SorvaneVariant* result,
                          std::uint32_t* argErr) {
     if (argCount < 0 || (argCount > 0 && args == nullptr))
         return kInvalidArg;
-    try {
+    const CallReference hold(self);
+    return GuardedResult([&] {
         std::vector<Variant> in(static_cast<std::size_t>(argCount));
         for (std::int32_t i = 0; i < argCount; ++i) {
             const HResult hr = FromCVariant(args[i], &in[i]);
@@ -95,18 +109,14 @@ SorvaneResult CtrlInvoke(SorvaneCtrl* self, std::int32_t dispid, std::uint16_t f
         if (result != nullptr)
             return ToCVariant(out, result);
         return kOk;
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
-    } catch (...) {
-        return kFail;  // nothing may unwind into a C caller
-    }
+    });
 }
 
 SorvaneResult CtrlAdvise(SorvaneCtrl* self, SorvaneEventCallback callback, void* user,
                          std::uint32_t* cookie) {
     if (callback == nullptr || cookie == nullptr)
         return kPointer;
-    try {
+    return GuardedResult([&] {
         *cookie = Self(self)->ctrl->Connect(
             [callback, user](std::int32_t dispid, std::span<const Variant> args) {
                 SorvaneVariant c[kMaxParams] = {};
@@ -120,13 +130,11 @@ SorvaneResult CtrlAdvise(SorvaneCtrl* self, SorvaneEventCallback callback, void*
                     sorvane_variant_clear(&c[i]);
             });
         return kOk;
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
-    }
+    });
 }
 
 SorvaneResult CtrlUnadvise(SorvaneCtrl* self, std::uint32_t cookie) {
-    return Self(self)->ctrl->Disconnect(cookie) ? kOk : kInvalidArg;
+    return GuardedResult([&] { return Self(self)->ctrl->Disconnect(cookie) ? kOk : kInvalidArg; });
 }
 
 SorvaneResult CtrlSave(SorvaneCtrl* self, std::uint8_t* buffer, std::size_t size,
@@ -135,23 +143,29 @@ SorvaneResult CtrlSave(SorvaneCtrl* self, std::uint8_t* buffer, std::size_t size
         return kPointer;
     if (size < kPersistedSize)
         return kInvalidArg;
-    const auto bytes = Self(self)->ctrl->Save(clearDirty != 0);
-    std::memcpy(buffer, bytes.data(), bytes.size());
-    return kOk;
+    return GuardedResult([&] {
+        const auto bytes = Self(self)->ctrl->Save(clearDirty != 0);
+        std::memcpy(buffer, bytes.data(), bytes.size());
+        return kOk;
+    });
 }
 
 SorvaneResult CtrlLoad(SorvaneCtrl* self, const std::uint8_t* data, std::size_t size) {
     if (data == nullptr && size > 0)
         return kPointer;
-    const LoadStatus status =
-        Self(self)->ctrl->Load(std::span<const std::uint8_t>(data, data ? size : 0));
-    // A short or foreign stream still loads, with defaults for what it lacks.
-    return status == LoadStatus::Complete ? kOk : kFalse;
+    return GuardedResult([&] {
+        const LoadStatus status =
+            Self(self)->ctrl->Load(std::span<const std::uint8_t>(data, data ? size : 0));
+        // A short or foreign stream still loads, with defaults for what it lacks.
+        return status == LoadStatus::Complete ? kOk : kFalse;
+    });
 }
 
 SorvaneResult CtrlInitNew(SorvaneCtrl* self) {
-    Self(self)->ctrl->ResetState();
-    return kOk;
+    return GuardedResult([&] {
+        Self(self)->ctrl->ResetState();
+        return kOk;
+    });
 }
 
 SorvaneResult CtrlIsDirty(SorvaneCtrl* self) {
@@ -164,9 +178,11 @@ SorvaneResult CtrlDraw(SorvaneCtrl*, std::uint32_t* pixels, std::int32_t width, 
         return kPointer;
     if (width <= 0 || height <= 0)
         return kInvalidArg;
-    DrawControl(pixels, width, height,
-                Rect{bounds->left, bounds->top, bounds->right, bounds->bottom});
-    return kOk;
+    return GuardedResult([&] {
+        DrawControl(pixels, width, height,
+                    Rect{bounds->left, bounds->top, bounds->right, bounds->bottom});
+        return kOk;
+    });
 }
 
 constexpr SorvaneCtrlVtbl kControlVtbl = {
@@ -299,6 +315,7 @@ SorvaneCtrl* NewControlObject(std::unique_ptr<CSorvaneCtrl> ctrl) {
         return nullptr;
     object->lpVtbl = &kControlVtbl;
     object->ctrl = std::move(ctrl);
+    object->ctrl->SetEventHold([object] { CtrlAddRef(object); }, [object] { CtrlRelease(object); });
     ++g_liveObjects;
     return object;
 }

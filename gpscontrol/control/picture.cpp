@@ -59,11 +59,6 @@ struct Ellipse {
 
 }  // namespace
 
-Image::Image(int w, int h, std::uint32_t fill)
-    : width(std::max(w, 0)),
-      height(std::max(h, 0)),
-      pixels(static_cast<std::size_t>(width) * height, fill) {}
-
 std::uint32_t PaletteColour(int index) {
     return kPalette[index & 15];
 }

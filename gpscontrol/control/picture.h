@@ -3,29 +3,10 @@
 // design mode, drawn into a plain 32-bit ARGB pixel buffer.
 
 #include <cstdint>
-#include <vector>
 
-#include "control/export.h"
+#include "control/image.h"
 
 namespace sorvane {
-
-struct SORVANE_API Image {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels;  // rows of width pixels, 0xAARRGGBB
-
-    Image() = default;
-    Image(int w, int h, std::uint32_t fill = 0);
-    std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-};
-
-// Right and bottom are exclusive, as the platform's rectangles are.
-struct Rect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-};
 
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kBlack = 0xFF000000u;
@@ -34,17 +15,17 @@ constexpr int kPictureSize = 32;
 constexpr int kPictureCopySize = 31;
 
 // The 16 colours the pictures use, as 0xAARRGGBB.
-SORVANE_API std::uint32_t PaletteColour(int index);
+std::uint32_t PaletteColour(int index);
 // Bitmap 201: a handheld receiver joined by a two-headed arrow to a map of
 // Japan, on a teal ground.
-SORVANE_API Image ControlPicture();
+Image ControlPicture();
 // Bitmap 1, the 16 x 16 toolbox image.
-SORVANE_API Image ToolboxBitmap();
+Image ToolboxBitmap();
 
 // Fills bounds white, draws the inscribed ellipse (black outline, white
 // inside) and copies the picture to the buffer's origin (0, 0), whatever the
 // bounds. Everything is clipped to the buffer; nothing happens without one.
-SORVANE_API void DrawControl(std::uint32_t* pixels, int width, int height, const Rect& bounds);
-SORVANE_API void DrawControl(Image& image, const Rect& bounds);
+void DrawControl(std::uint32_t* pixels, int width, int height, const Rect& bounds);
+void DrawControl(Image& image, const Rect& bounds);
 
 }  // namespace sorvane

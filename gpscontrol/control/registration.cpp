@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -357,7 +358,15 @@ HResult RegisterServer(const std::string& modulePath) {
 }
 
 HResult UnregisterServer() {
-    if (!RemoveSections(TypeLibrarySections({})))
+    // As with the platform's type libraries, one that is not registered
+    // cannot be unregistered.
+    const std::optional<RegistryFile> file = LoadRegistryFile();
+    const std::vector<RegistrySection> typeLibrary = TypeLibrarySections({});
+    if (!file ||
+        std::none_of(typeLibrary.begin(), typeLibrary.end(),
+                     [&](const RegistrySection& s) { return file->Find(s.name) != nullptr; }))
+        return kSelfRegTypeLib;
+    if (!RemoveSections(typeLibrary))
         return kSelfRegTypeLib;
     if (!RemoveSections(ClassSections({})))
         return kSelfRegClass;

@@ -26,7 +26,7 @@ std::string ThisModulePath();
 // 0, SELFREG_E_TYPELIB when the type library's sections could not be written,
 // SELFREG_E_CLASS when the classes' could not.
 HResult RegisterServer(const std::string& modulePath);
-// The same codes; nothing registered is no failure.
+// The same codes; SELFREG_E_TYPELIB also when the type library is not registered.
 HResult UnregisterServer();
 
 // The library registered for a class, and the class of a ProgID.

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "control/identities.h"
+#include "nmea/nmea_receiver.h"
 #include "store/kel_data.h"
 #include "text/cp932.h"
 
@@ -48,9 +49,25 @@ CSorvaneCtrl::CSorvaneCtrl(const StoreFactory& makeStore) {
 }
 
 CSorvaneCtrl::~CSorvaneCtrl() {
-    // The store stops a running receiver before anything else goes.
+    // A running receiver raises events; it goes before anything else.
+    StopNMEAReceiving();
     store_.reset();
     sinks_.DisconnectAll();
+}
+
+void CSorvaneCtrl::Fire(std::int32_t dispid, std::span<const Variant> args) {
+    if (holdAcquire_)
+        holdAcquire_();
+    // The release may destroy this control together with its copy of the
+    // function, so it runs from a copy of its own.
+    struct Release {
+        std::function<void()> release;
+        ~Release() {
+            if (release)
+                release();
+        }
+    } release{holdRelease_};
+    sinks_.Fire(dispid, args);
 }
 
 // ---- persistence ---------------------------------------------------------------

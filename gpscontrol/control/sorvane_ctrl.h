@@ -1,9 +1,10 @@
 #pragma once
-// CSorvaneCtrl: the GPS control. Its five properties and 71 methods are those
-// of the dispatch table; every method is a thin adapter onto the store, the
-// transfers, the datum and symbol tables or the NMEA receiver. Without a
-// store (its creation failed) each member answers with its fixed no-store
-// value. Strings are UTF-8 here and code page 932 in the store.
+// CSorvaneCtrl: the GPS control. Its properties and methods are those of the
+// dispatch table; every method is a thin adapter onto the store, the
+// transfers, the datum and symbol tables or the NMEA receiver, which the
+// control holds while one runs. Without a store (its creation failed) each
+// member answers with its fixed no-store value. Strings are UTF-8 here and
+// code page 932 in the store.
 
 #include <array>
 #include <cstdint>
@@ -24,7 +25,7 @@
 namespace sorvane {
 
 class KelData;
-struct NmeaFix;
+class NmeaReceiver;
 
 class CSorvaneCtrl {
   public:
@@ -40,6 +41,16 @@ class CSorvaneCtrl {
 
     bool HasStore() const { return store_ != nullptr; }
     KelData* Store() const { return store_.get(); }
+    bool IsNMEAReceiving() const { return nmea_ != nullptr; }
+
+    // What keeps the object this control lives in alive while an event runs,
+    // so that a host may release its last reference from inside a handler:
+    // acquire before the sinks are called, release (which may destroy this
+    // control) once they have returned.
+    void SetEventHold(std::function<void()> acquire, std::function<void()> release) {
+        holdAcquire_ = std::move(acquire);
+        holdRelease_ = std::move(release);
+    }
 
     // Properties: GetBaudRate, SetBaudRate, ... A write marks the control modified.
 #define SORVANE_CTRL_PROPERTY(id, name, T, def)     \
@@ -113,7 +124,7 @@ class CSorvaneCtrl {
 #define SORVANE_CTRL_FIRE(id, name, ...)                                                         \
     void Fire##name(SORVANE_PP_FOR_EACH_COMMA(SORVANE_CTRL_EVENT_PARAM, __VA_ARGS__)) {          \
         const Variant args[] = {SORVANE_PP_FOR_EACH_COMMA(SORVANE_CTRL_EVENT_ARG, __VA_ARGS__)}; \
-        sinks_.Fire(id, args);                                                                   \
+        Fire(id, args);                                                                          \
     }
     SORVANE_DISPATCH_EVENTS(SORVANE_CTRL_FIRE)
 #undef SORVANE_CTRL_FIRE
@@ -123,6 +134,8 @@ class CSorvaneCtrl {
   private:
     template <class Transfer>
     auto RunTransfer(Transfer&& transfer);
+    // Calls the sinks inside the event hold. This control may be gone when it returns.
+    void Fire(std::int32_t dispid, std::span<const Variant> args);
 
 #define SORVANE_CTRL_FIELD(id, name, T, def) AutoResult<AutoType::T> name##_ = def;
     SORVANE_DISPATCH_PROPERTIES(SORVANE_CTRL_FIELD)
@@ -132,10 +145,13 @@ class CSorvaneCtrl {
     std::int32_t extentHeight_ = kDefaultExtentHeight;
     bool modified_ = false;
     int byteTimeoutMs_ = SerialPort::kDefaultByteTimeoutMs;
-    // Declared before the store so that a running receiver, which raises
-    // events, is gone before the sinks are.
+    std::function<void()> holdAcquire_;
+    std::function<void()> holdRelease_;
+    // Declared in this order so that a running receiver, which raises events,
+    // goes first, then the store, then the sinks.
     EventSinks sinks_;
     std::unique_ptr<KelData> store_;
+    std::unique_ptr<NmeaReceiver> nmea_;
 };
 
 }  // namespace sorvane

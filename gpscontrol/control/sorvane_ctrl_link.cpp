@@ -4,9 +4,10 @@
 
 #include "control/identities.h"
 #include "control/sorvane_ctrl.h"
-#include "link/transfers.h"
 #include "store/kel_data.h"
 #include "text/cp932.h"
+#include "text/record_limits.h"
+#include "transfer/transfers.h"
 
 namespace sorvane {
 
@@ -72,7 +73,7 @@ std::string CSorvaneCtrl::ReadProductID(std::int32_t* id, std::int32_t* ver) {
     if (ver != nullptr)
         *ver = product.softwareVersion;
     const std::string& text = product.description;
-    return cp932::ToUtf8(std::string_view(text).substr(0, cp932::FitLength(text, 63)));
+    return cp932::ToUtf8(std::string_view(text).substr(0, cp932::FitLength(text, kCommentMax)));
 }
 
 }  // namespace sorvane

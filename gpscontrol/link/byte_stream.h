@@ -14,6 +14,11 @@ class ByteStream {
     virtual ~ByteStream() = default;
     // The next byte (0..255), or kReadTimeout when none arrived in time.
     virtual std::uint16_t ReadByte() = 0;
+    // The same with a wait of its own instead of the line's byte budget.
+    virtual std::uint16_t ReadByteWithin(int waitMs) {
+        (void)waitMs;
+        return ReadByte();
+    }
     // Writes the whole block; the count written, or -1 when nothing could be.
     virtual std::int32_t Write(const std::uint8_t* bytes, std::size_t count) = 0;
 };

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "link/packet.h"
-#include "link/product_table.h"
+#include "records/product_table.h"
 #include "text/cp932.h"
 #include "text/numbers.h"
 
@@ -30,9 +30,10 @@ std::string_view UpToNul(std::string_view s) {
     return nul == std::string_view::npos ? s : s.substr(0, nul);
 }
 
-// Copies text into dst[0..width), padded with pad.
+// Copies text into dst[0..width), padded with pad. A text that does not fit
+// is cut before the double-byte character that would not fit whole.
 void PutPadded(std::uint8_t* dst, std::size_t width, std::string_view text, std::uint8_t pad) {
-    const std::size_t n = text.size() < width ? text.size() : width;
+    const std::size_t n = cp932::FitLength(text, width);
     std::copy_n(text.data(), n, dst);
     std::memset(dst + n, pad, width - n);
 }
@@ -66,12 +67,8 @@ double PositionFromWire(std::int32_t value) {
     return value * kWireToDegrees;
 }
 
-std::int32_t WaypointPositionToWire(double degrees) {
-    return TruncToInt32(degrees * kDegreesToWire + 0.5);
-}
-
-std::int32_t TrackPositionToWire(double degrees) {
-    return TruncToInt32(degrees * kDegreesToWire);
+std::int32_t PositionToWire(double degrees) {
+    return RoundToInt32(degrees * kDegreesToWire);
 }
 
 std::int64_t ReceiverTimeToUnix(std::uint32_t receiverTime) {
@@ -151,17 +148,23 @@ std::size_t WaypointNameLength(int waypointType) {
 }
 
 std::string UploadWaypointName(std::string_view storedName, int characterSet, bool newerFamily) {
-    std::string_view name = UpToNul(storedName);
+    const std::string_view name = UpToNul(storedName);
     const std::size_t max = newerFamily ? 10 : kOlderNameSize;
-    if (name.size() > max)
-        name = name.substr(0, max);
-    std::string out(name);
-    for (char& c : out) {
-        const auto b = static_cast<std::uint8_t>(c);
-        if (characterSet == 2) {
-            c = static_cast<char>(Charset2Upload(b));
-        } else if (b >= 'a' && b <= 'z') {
-            c = static_cast<char>(b - 'a' + 'A');
+    if (characterSet == 2) {
+        // The receiver's own code has one byte per character.
+        std::string out(name.substr(0, std::min(name.size(), max)));
+        for (char& c : out)
+            c = static_cast<char>(Charset2Upload(static_cast<std::uint8_t>(c)));
+        return out;
+    }
+    // Only single-byte letters are upper-cased: the second byte of a
+    // double-byte character may look like one, and the cut never splits one.
+    std::string out(name.substr(0, cp932::FitLength(name, max)));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (cp932::IsDoubleByteAt(out, i)) {
+            ++i;
+        } else if (out[i] >= 'a' && out[i] <= 'z') {
+            out[i] = static_cast<char>(out[i] - 'a' + 'A');
         }
     }
     return out;
@@ -215,8 +218,8 @@ std::vector<std::uint8_t> BuildWaypointPacket(int waypointType, std::uint8_t pac
                                               const WaypointFields& w) {
     const std::size_t size = WaypointDataSize(waypointType);
     std::uint8_t d[kWaypoint4109Size] = {};
-    const std::int32_t lat = WaypointPositionToWire(w.latitude);
-    const std::int32_t lon = WaypointPositionToWire(w.longitude);
+    const std::int32_t lat = PositionToWire(w.latitude);
+    const std::int32_t lon = PositionToWire(w.longitude);
     if (IsNewerFamilyType(waypointType)) {
         static constexpr std::uint8_t kHead[4] = {0x00, 0xFF, 0x00, 0x60};
         std::memcpy(d, kHead, 4);
@@ -230,10 +233,9 @@ std::vector<std::uint8_t> BuildWaypointPacket(int waypointType, std::uint8_t pac
         PutF32(d + 32, none ? kNoAltitudeOnWire : static_cast<float>(w.altitude));
         if (waypointType == kWaypointType4109)
             std::memset(d + 48, 0xFF, 4);
-        std::string_view name = UpToNul(w.name);
-        if (name.size() > 10)
-            name = name.substr(0, 10);
-        PutPadded(d + NewerNameOffset(waypointType), kNewerNameArea, name, 0);
+        const std::string_view name = UpToNul(w.name);
+        PutPadded(d + NewerNameOffset(waypointType), kNewerNameArea,
+                  name.substr(0, cp932::FitLength(name, 10)), 0);
     } else {
         PutPadded(d, kOlderNameSize, UpToNul(w.name), ' ');
         PutS32(d + 6, lat);
@@ -291,8 +293,7 @@ std::vector<std::uint8_t> BuildRouteLinkPacket() {
 std::vector<std::uint8_t> BuildTrackHeaderPacket(std::string_view name) {
     name = UpToNul(name);
     // Keep the packet within what a receive slot holds.
-    if (name.size() > kMaxDataSize - 3)
-        name = name.substr(0, kMaxDataSize - 3);
+    name = name.substr(0, cp932::FitLength(name, kMaxDataSize - 3));
     std::string upper(name);
     for (char& c : upper) {
         if (c >= 'a' && c <= 'z')
@@ -308,8 +309,8 @@ std::vector<std::uint8_t> BuildTrackHeaderPacket(std::string_view name) {
 std::vector<std::uint8_t> BuildTrackPointPacket(bool newerFamily, const TrackPoint& point,
                                                 bool newSegment) {
     std::uint8_t d[kNewerTrackPointSize] = {};
-    PutS32(d, TrackPositionToWire(point.latitude));
-    PutS32(d + 4, TrackPositionToWire(point.longitude));
+    PutS32(d, PositionToWire(point.latitude));
+    PutS32(d + 4, PositionToWire(point.longitude));
     PutU32(d + 8, point.time);
     if (!newerFamily) {
         d[12] = newSegment ? 1 : 0;

@@ -11,7 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "store/kel_records.h"
+#include "records/kel_records.h"
+#include "text/record_limits.h"
 
 namespace sorvane {
 
@@ -38,13 +39,13 @@ constexpr std::size_t kNewerTrackPointSize = 24;
 constexpr double kWireToDegrees = 8.381903171539307e-8;
 constexpr double kDegreesToWire = 11930464.711111112;
 double PositionFromWire(std::int32_t value);
-// Waypoints round half up (toward +infinity before truncation); track points
-// truncate. Out-of-range and non-finite degrees are clamped to the 32-bit range.
-std::int32_t WaypointPositionToWire(double degrees);
-std::int32_t TrackPositionToWire(double degrees);
+// Every position sent is rounded to the nearest unit, halves away from zero,
+// so that a download followed by an upload gives back the same values on
+// both sides of the equator and of Greenwich. Out-of-range and non-finite
+// degrees are clamped to the 32-bit range (NaN gives 0).
+std::int32_t PositionToWire(double degrees);
 
 // Receiver time: seconds since 1989-12-31 00:00:00 UTC.
-constexpr std::int64_t kReceiverEpochUnixTime = 631065600;
 std::int64_t ReceiverTimeToUnix(std::uint32_t receiverTime);
 // Clamped to the representable receiver times.
 std::uint32_t UnixToReceiverTime(std::int64_t unixTime);

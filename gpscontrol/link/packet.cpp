@@ -191,7 +191,17 @@ std::int32_t SendPacket(ByteStream& port, std::uint8_t* buffer, std::size_t leng
     }
 }
 
-int ReceivePacket(ByteStream& port, std::uint8_t (&buffer)[kPacketSlotSize]) {
+std::int32_t SendAck(ByteStream& port, std::uint8_t ackedId) {
+    auto ack = BuildAckPacket(ackedId);
+    return SendPacket(port, ack.data(), ack.size());
+}
+
+std::int32_t SendNak(ByteStream& port, std::uint8_t rejectedId) {
+    auto nak = BuildNakPacket(rejectedId);
+    return SendPacket(port, nak.data(), nak.size());
+}
+
+int ReceivePacket(ByteStream& port, std::uint8_t (&buffer)[kPacketSlotSize], int firstByteWaitMs) {
     // Bytes of the frame in progress; a frame is at most 2 + 2 * 257 + 2 bytes.
     std::uint8_t pending[2 * kPacketSlotSize + 8];
     std::size_t have = 0;
@@ -203,7 +213,10 @@ int ReceivePacket(ByteStream& port, std::uint8_t (&buffer)[kPacketSlotSize]) {
             case FrameStatus::kIncomplete: {
                 if (have == sizeof pending)
                     return 0;  // cannot happen: frames are shorter
-                const std::uint16_t b = port.ReadByte();
+                const bool first = have == 0 && garbage == 0 && badFrames == 0;
+                const std::uint16_t b = first && firstByteWaitMs != kLineBudget
+                                            ? port.ReadByteWithin(firstByteWaitMs)
+                                            : port.ReadByte();
                 if (b == kReadTimeout)
                     return 0;
                 pending[have++] = static_cast<std::uint8_t>(b);
@@ -220,8 +233,7 @@ int ReceivePacket(ByteStream& port, std::uint8_t (&buffer)[kPacketSlotSize]) {
             case FrameStatus::kBadFraming: {
                 if (++badFrames > kMaxNakRetries)
                     return 0;
-                auto nak = BuildNakPacket(r.id);
-                port.Write(nak.data(), nak.size());
+                SendNak(port, r.id);
                 break;
             }
         }
@@ -229,6 +241,20 @@ int ReceivePacket(ByteStream& port, std::uint8_t (&buffer)[kPacketSlotSize]) {
         for (std::size_t i = r.consumed; i < have; ++i)
             pending[i - r.consumed] = pending[i];
         have -= r.consumed;
+    }
+}
+
+Answer SendAndWait(ByteStream& port, std::uint8_t* packet, std::size_t length,
+                   std::uint8_t (&slot)[kPacketSlotSize]) {
+    for (int resends = 0;; ++resends) {
+        SendPacket(port, packet, length);
+        const int n = ReceivePacket(port, slot);
+        if (n == 0)
+            return Answer::kNone;
+        if (slot[1] != kPidNak)
+            return Answer::kAcknowledged;
+        if (resends == kMaxResends)
+            return Answer::kRejected;
     }
 }
 

@@ -3,6 +3,7 @@
 // every DLE in size, data and checksum doubled on the wire.
 
 #include <array>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -35,6 +36,10 @@ constexpr std::size_t kPacketSlotSize = 256;
 constexpr std::size_t kMaxDataSize = kPacketSlotSize - 6;
 // Bad frames answered with a negative acknowledgement before a receive gives up.
 constexpr int kMaxNakRetries = 3;
+// Times a packet the receiver rejects is sent again before the sender gives up.
+constexpr int kMaxResends = 3;
+// The error code of an exchange whose packet the receiver kept rejecting.
+constexpr int kRejectedError = EPROTO;
 // Bytes that start no frame tolerated in one receive (a line streaming text).
 constexpr std::size_t kMaxGarbageBytes = 4096;
 
@@ -78,14 +83,36 @@ struct FrameResult {
 FrameResult ParseFrame(std::span<const std::uint8_t> bytes, std::uint8_t (&out)[kPacketSlotSize]);
 
 // Computes the checksum into buffer[length - 3] and sends the stuffed frame in
-// one write. The count written, or -1 when nothing was sent.
+// one write. The count written, or -1 when nothing was sent. Every frame the
+// control sends goes through here, so that none escapes the stuffing.
 std::int32_t SendPacket(ByteStream& port, std::uint8_t* buffer, std::size_t length);
+// The acknowledgement of a received packet, and the negative one of a bad frame.
+std::int32_t SendAck(ByteStream& port, std::uint8_t ackedId);
+std::int32_t SendNak(ByteStream& port, std::uint8_t rejectedId);
+
+// Waiting for the first byte with the line's own budget.
+constexpr int kLineBudget = -1;
 
 // Receives one packet into buffer (unstuffed) and returns its length N + 6, or
 // 0 when a byte did not arrive in time. Garbage before a frame is skipped; a
 // bad frame is answered with a negative acknowledgement and received again,
 // at most kMaxNakRetries times, after which the receive fails like a time-out.
-int ReceivePacket(ByteStream& port, std::uint8_t (&buffer)[kPacketSlotSize]);
+// firstByteWaitMs replaces the line's budget for the wait for the first byte.
+int ReceivePacket(ByteStream& port, std::uint8_t (&buffer)[kPacketSlotSize],
+                  int firstByteWaitMs = kLineBudget);
+
+// What the receiver made of a packet sent to it.
+enum class Answer {
+    kAcknowledged,  // some packet came back; as in the protocol its ID is not examined
+    kRejected,      // every try was answered with a negative acknowledgement
+    kNone,          // nothing came in time
+};
+
+// Sends the packet and takes the receiver's answer into slot. A negative
+// acknowledgement (ID 21) makes it send the packet again, at most kMaxResends
+// times; any other packet counts as the acknowledgement.
+Answer SendAndWait(ByteStream& port, std::uint8_t* packet, std::size_t length,
+                   std::uint8_t (&slot)[kPacketSlotSize]);
 
 // The data field of an unstuffed packet of the given length.
 inline std::span<const std::uint8_t> PacketData(const std::uint8_t* packet, std::size_t length) {

@@ -1,8 +1,10 @@
 #include "link/product_identification.h"
 
+#include <algorithm>
+
 #include "link/device_records.h"
 #include "link/packet.h"
-#include "link/product_table.h"
+#include "records/product_table.h"
 
 namespace sorvane {
 
@@ -16,14 +18,18 @@ ProductIdentification Failed(int errorCode) {
 
 }  // namespace
 
-ProductIdentification ReadProductID(ByteStream& line) {
+ProductIdentification ReadProductID(ByteStream& line, int listWaitMs) {
     std::vector<std::uint8_t> request = BuildProductRequestPacket();
-    SendPacket(line, request.data(), request.size());
-
     std::uint8_t slot[kPacketSlotSize];
     // The receiver's acknowledgement, then the product data.
-    if (ReceivePacket(line, slot) == 0)
-        return Failed(0);
+    switch (SendAndWait(line, request.data(), request.size(), slot)) {
+        case Answer::kAcknowledged:
+            break;
+        case Answer::kRejected:
+            return Failed(kRejectedError);
+        case Answer::kNone:
+            return Failed(0);
+    }
     const int length = ReceivePacket(line, slot);
     if (length == 0)
         return Failed(0);
@@ -31,14 +37,13 @@ ProductIdentification ReadProductID(ByteStream& line) {
     if (!ParseProductData(PacketData(slot, length), &data))
         return Failed(0);
 
-    auto ack = BuildAckPacket(slot[1]);
-    line.Write(ack.data(), ack.size());
+    SendAck(line, slot[1]);
 
-    // Newer receivers follow with their capability list; older ones are silent.
-    const int listLength = ReceivePacket(line, slot);
+    // Newer receivers follow with their capability list at once; older ones
+    // send none, and are not kept waiting a whole byte budget for it.
+    const int listLength = ReceivePacket(line, slot, listWaitMs);
     if (listLength > 0) {
-        ack = BuildAckPacket(slot[1]);
-        line.Write(ack.data(), ack.size());
+        SendAck(line, slot[1]);
         if (auto byte = CapabilityByte(PacketData(slot, listLength))) {
             ApplyCapabilityByte(data.productId, *byte);
         }
@@ -56,9 +61,11 @@ ProductIdentification ReadProductID(const PortSettings& settings, int byteTimeou
     SerialPort port(byteTimeoutMs);
     if (!port.Open(settings))
         return Failed(port.ErrorCode());
-    ProductIdentification r = ReadProductID(port);
+    // A line with a shorter byte budget (tests) waits no longer than that.
+    ProductIdentification r = ReadProductID(port, std::min(kCapabilityListWaitMs, byteTimeoutMs));
     port.Close();
-    r.errorCode = port.ErrorCode();
+    if (r.errorCode == 0)
+        r.errorCode = port.ErrorCode();
     return r;
 }
 

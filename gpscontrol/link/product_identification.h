@@ -9,6 +9,10 @@
 
 namespace sorvane {
 
+// How long identification waits for the first byte of a capability list after
+// acknowledging the product data; once it has begun, the byte budget applies.
+constexpr int kCapabilityListWaitMs = 500;
+
 struct ProductIdentification {
     bool ok = false;
     std::int32_t productId = -1;
@@ -24,7 +28,8 @@ struct ProductIdentification {
 ProductIdentification ReadProductID(const PortSettings& settings,
                                     int byteTimeoutMs = SerialPort::kDefaultByteTimeoutMs);
 
-// The exchange on a line that is already open.
-ProductIdentification ReadProductID(ByteStream& line);
+// The exchange on a line that is already open; listWaitMs is the wait for the
+// first byte of the capability list.
+ProductIdentification ReadProductID(ByteStream& line, int listWaitMs = kCapabilityListWaitMs);
 
 }  // namespace sorvane

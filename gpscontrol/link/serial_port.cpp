@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string_view>
 
 namespace sorvane {
@@ -56,21 +57,9 @@ std::string LookUpPortsFile(const std::string& key) {
     if (file.empty())
         return {};
     std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::string_view l = Trim(line);
-        if (l.empty() || l.front() == '#')
-            continue;
-        const std::size_t eq = l.find('=');
-        if (eq == std::string_view::npos)
-            continue;
-        if (!EqualsNoCase(Trim(l.substr(0, eq)), key))
-            continue;
-        const std::string_view value = Trim(l.substr(eq + 1));
-        if (!value.empty())
-            return std::string(value);
-    }
-    return {};
+    std::ostringstream text;
+    text << in.rdbuf();
+    return PortMapDevice(text.str(), key);
 }
 
 speed_t SpeedConstant(std::uint32_t baud) {
@@ -194,6 +183,25 @@ bool LineFlags(const PortSettings& s, tcflag_t* flags) {
 constexpr tcflag_t kLineMask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
 
 }  // namespace
+
+std::string PortMapDevice(std::string_view text, std::string_view key) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view l = Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (l.empty() || l.front() == '#')
+            continue;
+        const std::size_t eq = l.find('=');
+        if (eq == std::string_view::npos)
+            continue;
+        if (!EqualsNoCase(Trim(l.substr(0, eq)), key))
+            continue;
+        const std::string_view value = Trim(l.substr(eq + 1));
+        if (!value.empty())
+            return std::string(value);
+    }
+    return {};
+}
 
 std::string PortDevicePath(int port) {
     if (port < 1 || port > 9)
@@ -349,14 +357,14 @@ bool SerialPort::WaitFor(short events, int timeoutMs, short* revents) {
     return true;
 }
 
-std::uint16_t SerialPort::ReadByte() {
+std::uint16_t SerialPort::ReadByteWithin(int waitMs) {
     if (bufferPos_ < bufferLen_)
         return buffer_[bufferPos_++];
     if (!line_.IsOpen() || hungUp_)
         return kReadTimeout;
 
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(byteTimeoutMs_);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs < 0 ? 0 : waitMs);
     for (;;) {
         const auto left = deadline - Clock::now();
         if (left < Clock::duration::zero())

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "link/byte_stream.h"
@@ -27,6 +28,10 @@ struct PortSettings {
 // of $XDG_CONFIG_HOME/sorvane/ports.conf (~/.config by default), else
 // /dev/ttyS<n-1>. Empty for numbers that name no port.
 std::string PortDevicePath(int port);
+// The device of key ("COM1") in the text of a port map file: the first line
+// key=device, blanks around either side and letter case of the key ignored;
+// lines starting with # are comments. Empty when no line names one.
+std::string PortMapDevice(std::string_view text, std::string_view key);
 
 // A serial line held exclusively, with the settings it had before it was
 // opened. Closing gives the line back as it was found.
@@ -74,7 +79,8 @@ class SerialPort final : public ByteStream {
     // The same on a device path (the port number in settings is not used).
     bool OpenDevice(const std::string& path, const PortSettings& settings);
 
-    std::uint16_t ReadByte() override;
+    std::uint16_t ReadByte() override { return ReadByteWithin(byteTimeoutMs_); }
+    std::uint16_t ReadByteWithin(int waitMs) override;
     std::int32_t Write(const std::uint8_t* bytes, std::size_t count) override;
     // Restores the line as it was found and closes; false when nothing was
     // open or the close failed. The object can be opened again afterwards.

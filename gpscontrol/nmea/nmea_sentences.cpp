@@ -6,6 +6,7 @@
 #include <ctime>
 #include <limits>
 
+#include "geodesy/decimal_prefix.h"
 #include "geodesy/field_splitter.h"
 #include "text/numbers.h"
 
@@ -16,8 +17,9 @@ namespace {
 constexpr double kKnotsToKmh = 1.852;
 constexpr double kMinutesToDegrees = 0.016666666666666666;
 
+// atof with a decimal point whatever locale the host process has chosen.
 double AtoF(const char* s) {
-    return std::strtod(s, nullptr);
+    return DecimalPrefix(s);
 }
 
 // atol without its undefined overflow: strtol saturates.

@@ -8,12 +8,13 @@
 #include <string_view>
 
 #include "nmea/nmea_fix.h"
+#include "text/record_limits.h"
 
 namespace sorvane {
 
 constexpr int kSatelliteTableSize = 24;
-// The time given for an RMC date that does not fit in 32 bits.
-constexpr std::int32_t kNmeaTimeOutOfRange = 631065600;
+// The time given for an RMC date that does not fit in 32 bits: the receiver's epoch.
+constexpr std::int32_t kNmeaTimeOutOfRange = static_cast<std::int32_t>(kReceiverEpochUnixTime);
 
 struct SatelliteEntry {
     std::int16_t prn = 0;  // 0: the entry is free

@@ -5,8 +5,7 @@
 #include <new>
 
 #include "geodesy/waypoint_symbols.h"
-#include "link/product_table.h"
-#include "nmea/nmea_receiver.h"
+#include "records/product_table.h"
 #include "store/messages.h"
 #include "store/record_growth.h"
 #include "text/cp932.h"
@@ -55,9 +54,7 @@ KelData::KelData(const DatumFactory& makeDatum) {
         ShowMessage("Can't create MapDatum object", "ERROR");
 }
 
-KelData::~KelData() {
-    StopNMEAReceiving();
-}
+KelData::~KelData() = default;
 
 // ---- conversions -------------------------------------------------------------
 
@@ -496,39 +493,6 @@ std::string KelData::toWaypointSymbolName(int number) const {
 
 int KelData::toWaypointSymbolNo(std::string_view name) const {
     return WaypointSymbolNumberOf(GetWaypointType(), name);
-}
-
-// ---- NMEA receiver -----------------------------------------------------------
-
-int KelData::StartNMEAReceiving(std::uint8_t port, std::uint32_t baud, NmeaHandler handler) {
-    if (nmea_)
-        return 0;
-    try {
-        nmea_ = std::make_unique<NmeaReceiver>(std::move(handler));
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    // A port that cannot be opened leaves a receiver that stays silent.
-    nmea_->open(port, baud);
-    nmeaActive_ = 1;
-    return 1;
-}
-
-void KelData::StopNMEAReceiving() {
-    if (!nmea_)
-        return;
-    nmea_->close();
-    nmea_.reset();
-    nmeaActive_ = 0;
-}
-
-int KelData::GetNumSatellite() const {
-    return nmea_ ? nmea_->satelliteCount() : 0;
-}
-
-int KelData::GetSatelliteData(int n, std::int16_t& prn, std::int16_t& elevation,
-                              std::int16_t& azimuth, std::int16_t& snr) const {
-    return nmea_ && nmea_->satellite(n, prn, elevation, azimuth, snr) ? 1 : 0;
 }
 
 }  // namespace sorvane

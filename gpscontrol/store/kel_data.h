@@ -12,12 +12,9 @@
 #include <vector>
 
 #include "geodesy/map_datum.h"
-#include "nmea/nmea_fix.h"
-#include "store/kel_records.h"
+#include "records/kel_records.h"
 
 namespace sorvane {
-
-class NmeaReceiver;
 
 class KelData {
   public:
@@ -142,23 +139,6 @@ class KelData {
     void ReplaceWaypoints(std::vector<WaypointRecord>&& waypoints);
     void ReplaceRoutes(std::vector<RouteRecord>&& routes);
 
-    // NMEA receiver. Start fails (0) when one exists; otherwise it creates one,
-    // opens it on the port at baud with 8 data bits, no parity and one stop
-    // bit, and succeeds (1) whether the port opened or not: a receiver whose
-    // port could not be opened raises no events but runs until stopped.
-    // Events go to handler, on the receiver's thread.
-    int StartNMEAReceiving(std::uint8_t port, std::uint32_t baud, NmeaHandler handler);
-    // Stops the thread, closes the port and destroys the receiver; nothing
-    // when none exists.
-    void StopNMEAReceiving();
-    bool IsNMEAReceiving() const { return nmeaActive_ != 0; }
-    // 0 when no receiver exists.
-    int GetNumSatellite() const;
-    // 1 with entry n written; 0 with the outputs untouched when no receiver
-    // exists or n < 0, n >= GetNumSatellite() or n >= 24.
-    int GetSatelliteData(int n, std::int16_t& prn, std::int16_t& elevation, std::int16_t& azimuth,
-                         std::int16_t& snr) const;
-
   private:
     GeoPosition ToWgs84(double latitude, double longitude, double altitude) const;
     GeoPosition ToLocal(double latitude, double longitude, double altitude) const;
@@ -178,9 +158,6 @@ class KelData {
     std::vector<TrackRecord> tracks_;
     std::vector<WaypointRecord> waypoints_;
     std::vector<RouteRecord> routes_;
-    // Declared last, so that a running receiver goes before anything else.
-    std::uint32_t nmeaActive_ = 0;
-    std::unique_ptr<NmeaReceiver> nmea_;
 };
 
 }  // namespace sorvane

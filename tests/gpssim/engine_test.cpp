@@ -8,6 +8,7 @@
 #include "engine.h"
 #include "frame.h"
 #include "options.h"
+#include "profile.h"
 
 namespace gpssim {
 namespace {
@@ -88,6 +89,47 @@ TEST(SimEngine, AnswersOnePacketPerAcknowledgementRetransmitsOnNakAndDispatchesC
     EXPECT_EQ(codes, (Ids{7, 7, 7}));
 }
 
+TEST(SimEngine, RejectsAChosenHostPacketOnceOrEveryTimeItComes) {
+    for (const bool always : {false, true}) {
+        SCOPED_TRACE(always ? "always" : "once");
+        ReceiverEngine engine(Profile{});
+        std::vector<Packet> sent;
+        engine.SetSender([&](const Packet& p) { sent.push_back(p); });
+        Ids handled;
+        engine.SetPacketHandler(
+            0x23, [&](ReceiverEngine&, const Packet& p) { handled.push_back(p.data.at(0)); });
+        // The second packet from the host; acknowledgements do not count.
+        engine.RejectPacket(2, always);
+        engine.OnPacket(Packet{0x23, {1}});
+        engine.OnPacket(Packet{kPidAck, {0x23, 0}});
+        engine.OnPacket(Packet{0x23, {2}});
+        engine.OnPacket(Packet{0x23, {2}});  // sent again
+        engine.OnPacket(Packet{0x23, {3}});
+        const Packet ack{kPidAck, {0x23, 0}}, nak{kPidNak, {0x23, 0}};
+        EXPECT_EQ(sent, always ? (std::vector<Packet>{ack, nak, nak, ack})
+                               : (std::vector<Packet>{ack, nak, ack, ack}));
+        EXPECT_EQ(handled, always ? (Ids{1, 3}) : (Ids{1, 2, 3}));
+        EXPECT_EQ(engine.packetsRejected(), always ? 2 : 1);
+    }
+}
+
+TEST(SimProfile, CapabilityListTagsTheProtocolsAsReceiversDo) {
+    const auto text = [](const Profile& p) {
+        std::string s;
+        for (const CapabilityEntry& e : CapabilityList(p))
+            s += e.tag + std::to_string(e.value) + " ";
+        return s;
+    };
+    EXPECT_EQ(text(ProfileForProduct(130)),
+              "P0 L1 A10 A100 D108 A201 D202 D108 D210 A301 D310 D301 ");
+    EXPECT_EQ(text(ProfileForProduct(87)), "P0 L1 A10 A100 D103 A200 D201 D103 A300 D300 ");
+    // The fifth entry's value, whose low byte is data offset 13, names the layout.
+    Profile emap = ProfileForProduct(111);
+    emap.waypointType = 4109;
+    EXPECT_EQ(CapabilityListData(emap).at(13), 109);
+    EXPECT_EQ(CapabilityListData(emap).at(12), 'D');
+}
+
 TEST(SimProfile, LongDescriptionsAreCutToOnePacket) {
     Profile longText;
     longText.description = std::string(400, 'x');
@@ -125,10 +167,34 @@ TEST(SimOptions, ValuesInEitherFormAndAnyOrder) {
               std::tuple(3, true, 0, 2));
 }
 
+TEST(SimOptions, RejectionOptionsAndModelsThatCannotExist) {
+    Options o;
+    ASSERT_EQ(Refusal("--reject-packet 4 --reject-always", &o), "");
+    EXPECT_EQ(std::tuple(o.faults.rejectPacket, o.faults.rejectAlways), std::tuple(4, true));
+    const std::pair<const char*, std::vector<std::string>> rows[] = {
+        {"", {}},
+        {"--product 111 --waypoint-type 4109", {}},
+        {"--product 87 --capabilities on", {}},
+        {"--product 500 --waypoint-type 4108", {}},
+        {"--product 130 --waypoint-type 4103", {"product 130 uses waypoint layout 4108, not 4103"}},
+        {"--product 87 --waypoint-type 4109", {"product 87 uses waypoint layout 4103, not 4109"}},
+        {"--product 87 --waypoint-type 4109 --capabilities off",
+         {"product 87 uses waypoint layout 4103, not 4109",
+          "receivers of waypoint layout 4109 always send a capability list"}},
+        {"--capabilities off", {"receivers of waypoint layout 4108 always send a capability list"}},
+        {"--reject-always", {"--reject-always does nothing without --reject-packet"}},
+    };
+    for (const auto& [line, warnings] : rows) {
+        ASSERT_EQ(Refusal(line, &o), "") << line;
+        EXPECT_EQ(ModelWarnings(o), warnings) << line;
+    }
+}
+
 TEST(SimOptions, BadInputIsRefusedAndHelpDocumentsEveryOption) {
     for (const char* line :
          {"--product", "--product abc", "--product 40000", "--waypoint-type 4105",
-          "--capabilities maybe", "--stop-after 0", "--garbage=yes", "--frobnicate"})
+          "--capabilities maybe", "--stop-after 0", "--garbage=yes", "--frobnicate",
+          "--reject-packet 0", "--reject-always=1"})
         EXPECT_NE(Refusal(line), "") << line;
     EXPECT_NE(Refusal("--data /no/such/gpssim/data").find("cannot be read"), std::string::npos);
     bool help = false;
@@ -138,7 +204,8 @@ TEST(SimOptions, BadInputIsRefusedAndHelpDocumentsEveryOption) {
     for (const char* opt :
          {"--product", "--version", "--description", "--waypoint-type", "--capabilities", "--baud",
           "--no-answer", "--stop-after", "--cut-packet", "--withhold-ack", "--corrupt-packet",
-          "--garbage", "--oversized-packet", "--hangup-after", "--help"}) {
+          "--garbage", "--oversized-packet", "--hangup-after", "--reject-packet", "--reject-always",
+          "--help"}) {
         EXPECT_NE(text.find(opt), std::string::npos) << opt;
     }
 }

@@ -12,6 +12,7 @@
 #include "dataset.h"
 #include "engine.h"
 #include "nmea_stream.h"
+#include "profile.h"
 #include "receiver_memory.h"
 #include "records.h"
 
@@ -143,6 +144,83 @@ TEST_F(Memory, UploadsAreRecordedDecodedLoggedAndKeptOnceComplete) {
                   "records 2", "packet 99 trackheader display=1 colour=255 name=\"LOG\"",
                   "packet 34 trackpoint lat=11930465 lon=23860929 time=3 alt=4 "
                   "depth=9.99999956e+24 flag=1"}));
+}
+
+// The shorter standard forms other hosts send, as a newer-family receiver
+// takes them, and lengths no layout allows.
+TEST_F(Memory, EveryLengthTheLayoutsAllowIsTaken) {
+    using Bytes = std::vector<std::uint8_t>;
+    const auto cat = [](std::initializer_list<Bytes> parts) {
+        Bytes out;
+        for (const Bytes& p : parts)
+            out.insert(out.end(), p.begin(), p.end());
+        return out;
+    };
+    const auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    const Profile etrex = ProfileForProduct(130);
+    SimWaypoint x;
+    x.name = "X";
+    const Bytes encoded = EncodeWaypoint(4108, x);
+    const Bytes fixed(encoded.begin(), encoded.begin() + 48);
+    const Bytes point = EncodeTrackPoint(true, {1.0, 2.0, 3, 4.0f, true}, true);
+    const Bytes shortPoint(point.begin(), point.begin() + 21);
+    const Bytes waypoint = cat({fixed, text("NAME"), {0}, text("A COMMENT"), Bytes(5, 0)});
+
+    Play(130);
+    std::vector<std::string> log;
+    memory_->SetLog([&](const std::string& l) { log.push_back(l); });
+    Host({kPidRecords, {5, 0}});
+    Host({kPidWaypoint, waypoint});
+    Host({kPidTransferComplete, {7, 0}});
+    Host({kPidRecords, {3, 0}});
+    Host({kPidRouteHeader, {'R', '1', 0}});
+    Host({kPidRouteWaypoint, waypoint});
+    Host({kPidRouteLink, cat({{0, 0}, Bytes(18, 0xFF), {0}})});
+    Host({kPidRouteWaypoint, cat({fixed, text("B"), {0}})});  // no strings after the name
+    Host({kPidTransferComplete, {4, 0}});
+    Host({kPidRecords, {2, 0}});
+    Host({kPidTrackHeader, {1, 0xFF, 'T', 0}});
+    Host({kPidTrackPoint, shortPoint});
+    Host({kPidTransferComplete, {6, 0}});
+    for (const std::string& line : log)
+        EXPECT_EQ(line.find("does not match"), std::string::npos) << line;
+    const DataSet& d = memory_->data();
+    ASSERT_EQ(d.waypoints.size(), 1u);
+    EXPECT_EQ(std::tuple(d.waypoints[0].name, d.waypoints[0].comment),
+              std::tuple("NAME", "A COMMENT"));
+    ASSERT_EQ(d.routes.size(), 1u);
+    EXPECT_EQ(d.routes[0].name, "R1");
+    ASSERT_EQ(d.routes[0].waypoints.size(), 2u);
+    EXPECT_EQ(d.routes[0].waypoints[1].name, "B");
+    ASSERT_EQ(d.tracks.size(), 1u);
+    EXPECT_EQ(d.tracks[0].points.at(0).time, 3u);
+    // The comment goes back after the name when the receiver sends the waypoint.
+    EXPECT_EQ(memory_->WaypointStream().at(1).data, waypoint);
+
+    const struct {
+        int id;
+        Bytes data;
+        bool fits;
+    } rows[] = {
+        {kPidTrackPoint, point, true},
+        {kPidTrackPoint, cat({point, {0}}), false},
+        {kPidTrackPoint, Bytes(point.begin(), point.begin() + 13), false},
+        {kPidRouteHeader, Bytes(40, 'R'), true},  // the fixed form, filled to its end
+        {kPidRouteHeader, text("R12"), false},
+        {kPidWaypoint, cat({fixed, text("ENDLESS")}), false},
+        {kPidWaypoint, Bytes(fixed.begin(), fixed.begin() + 40), false},
+        {kPidRouteLink, Bytes(20, 0), false},
+        {kPidTrackHeader, {1, 0xFF, 'T'}, false},
+    };
+    for (const auto& row : rows) {
+        const UploadedPacket p = DecodeUpload(etrex, static_cast<std::uint8_t>(row.id), row.data);
+        EXPECT_EQ(p.sizeMatches, row.fits) << row.id << " of " << row.data.size() << " bytes";
+    }
+    // Older layouts have fixed sizes; 4101 also takes the 63-byte form.
+    const Profile gps38 = ProfileForProduct(41);
+    for (const auto& [size, fits] :
+         {std::pair(58, true), std::pair(63, true), std::pair(60, false)})
+        EXPECT_EQ(DecodeUpload(gps38, kPidWaypoint, Bytes(size, ' ')).sizeMatches, fits) << size;
 }
 
 TEST(SimNmea, CycleHoldsEverySentenceWithItsValuesAndChecksumAndFaultsShapeIt) {

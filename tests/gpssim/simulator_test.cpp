@@ -15,9 +15,9 @@
 
 #include "link/packet.h"
 #include "link/serial_port.h"
-#include "link/transfers.h"
 #include "store/kel_data.h"
 #include "support/sim_fixture.h"
+#include "transfer/transfers.h"
 
 namespace {
 
@@ -131,13 +131,13 @@ TEST(SimulatorProgram, ServesADataFileAndRecordsUploads) {
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
-    // Negative positions come back one unit short: the control rounds half up.
+    // Downloaded and uploaded again, every position comes back to the unit.
     const std::string none = " alt=9.99999956e+24 ";
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "records 2",
                          "packet 35 waypoint name=\"FIRST\" lat=423531497 lon=1664299827" + none +
                              "symbol=7 display=1 proximity=0 comment=\"ONE\"",
-                         "packet 35 waypoint name=\"SECOND\" lat=-14913080 lon=-29826161" + none +
+                         "packet 35 waypoint name=\"SECOND\" lat=-14913081 lon=-29826162" + none +
                              "symbol=0 display=0 proximity=0 comment=\"TWO\"",
                          "complete 6 0"}));
     EXPECT_EQ(program.Terminate(), 0);

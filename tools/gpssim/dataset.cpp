@@ -108,12 +108,8 @@ bool Words(std::string_view line, std::vector<std::string>* words, std::string* 
 }
 
 bool Number(const std::string& text, double* out) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v))
+    double v = 0.0;
+    if (!sorvane::ParseDecimal(text, &v) || !std::isfinite(v))
         return false;
     *out = v;
     return true;
@@ -306,9 +302,7 @@ std::string QuoteText(std::string_view text) {
 namespace {
 
 std::string Real(double v) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", v);
-    return buf;
+    return sorvane::FormatShortest(v);
 }
 
 std::string AltitudeText(float v) {

@@ -63,7 +63,15 @@ void ReceiverEngine::OnPacket(const Packet& p) {
             Transmit(lastSent_);
         return;
     }
-    if (++ackable_ != withholdAck_)
+    const int k = ++ackable_;
+    if (k == rejectPacket_)
+        rejectedPacket_ = p;
+    if (k == rejectPacket_ || (rejectAlways_ && rejectedPacket_ == p)) {
+        ++rejected_;
+        SendNow(Packet{kPidNak, {p.id, 0}});
+        return;
+    }
+    if (k != withholdAck_)
         SendNow(Packet{kPidAck, {p.id, 0}});
 
     if (p.id == kPidCommand) {

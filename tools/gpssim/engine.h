@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "frame.h"
@@ -56,11 +57,19 @@ class ReceiverEngine {
     // Leaves the k-th packet from the host (1-based, acknowledged kinds only)
     // without an acknowledgement.
     void WithholdAck(int k) { withholdAck_ = k; }
+    // Answers the k-th packet from the host (counted as for WithholdAck) with
+    // a negative acknowledgement instead of taking it; with `always`, every
+    // retransmission of that packet is rejected too.
+    void RejectPacket(int k, bool always) {
+        rejectPacket_ = k;
+        rejectAlways_ = always;
+    }
 
     // Every good packet the host sent, in order, acknowledgements included.
     const std::vector<Packet>& received() const { return received_; }
     int badPacketsReceived() const { return badReceived_; }
     int naksReceived() const { return naksReceived_; }
+    int packetsRejected() const { return rejected_; }
 
   private:
     void Transmit(const Packet& p);
@@ -76,6 +85,10 @@ class ReceiverEngine {
     Packet lastSent_;
     bool sentAny_ = false;
     int withholdAck_ = 0;
+    int rejectPacket_ = 0;
+    bool rejectAlways_ = false;
+    std::optional<Packet> rejectedPacket_;
+    int rejected_ = 0;
     int ackable_ = 0;
     std::vector<Packet> received_;
     int badReceived_ = 0;

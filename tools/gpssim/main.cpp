@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
         std::fputs(gpssim::UsageText().c_str(), stdout);
         return 0;
     }
+    for (const std::string& warning : gpssim::ModelWarnings(options))
+        std::fprintf(stderr, "gpssim: warning: %s\n", warning.c_str());
 
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::perror("gpssim: pipe");

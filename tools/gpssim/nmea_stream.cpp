@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "text/numbers.h"
+#include "text/record_limits.h"
+
 namespace gpssim {
 
 namespace {
 
-constexpr std::int64_t kReceiverEpoch = 631065600;
 constexpr double kEarthRadius = 6371000.0;
 constexpr double kKnot = 1852.0 / 3600.0;  // metres per second
 constexpr double kPi = 3.14159265358979323846;
@@ -56,7 +58,7 @@ NmeaCycle BuildNmeaCycle(int number, const SimTrackPoint& here, const SimTrackPo
                          const NmeaOptions& options) {
     NmeaCycle c;
     c.number = number;
-    c.unixTime = kReceiverEpoch + here.time;
+    c.unixTime = sorvane::kReceiverEpochUnixTime + here.time;
     const std::time_t t = static_cast<std::time_t>(c.unixTime);
     std::tm utc{};
     ::gmtime_r(&t, &utc);
@@ -81,22 +83,19 @@ NmeaCycle BuildNmeaCycle(int number, const SimTrackPoint& here, const SimTrackPo
                     180.0 / kPi;
     if (course < 0)
         course += 360.0;
-    char speedText[32];
-    char courseText[32];
-    std::snprintf(speedText, sizeof speedText, "%.1f",
-                  seconds > 0 ? metres / seconds / kKnot : 0.0);
-    std::snprintf(courseText, sizeof courseText, "%.1f", metres > 0 ? course : 0.0);
-    c.speedKnots = std::strtod(speedText, nullptr);
-    c.course = std::strtod(courseText, nullptr);
+    const std::string speedText =
+        sorvane::FormatFixed(seconds > 0 ? metres / seconds / kKnot : 0.0, 1);
+    const std::string courseText = sorvane::FormatFixed(metres > 0 ? course : 0.0, 1);
+    sorvane::ParseDecimal(speedText, &c.speedKnots);
+    sorvane::ParseDecimal(courseText, &c.course);
 
     const Angle lat = FormatAngle(here.latitude, 2, 'N', 'S');
     const Angle lon = FormatAngle(here.longitude, 3, 'E', 'W');
     c.latitude = lat.degrees;
     c.longitude = lon.degrees;
-    char altText[32];
-    std::snprintf(altText, sizeof altText, "%.1f",
-                  here.altitude > -100000.0f && here.altitude < 100000.0f ? here.altitude : 0.0f);
-    c.altitude = std::strtod(altText, nullptr);
+    const std::string altText = sorvane::FormatFixed(
+        here.altitude > -100000.0f && here.altitude < 100000.0f ? here.altitude : 0.0f, 1);
+    sorvane::ParseDecimal(altText, &c.altitude);
 
     char body[256];
     if (number == options.burstCycle)
@@ -109,13 +108,14 @@ NmeaCycle BuildNmeaCycle(int number, const SimTrackPoint& here, const SimTrackPo
         c.text += NmeaSentence(longBody);
     }
     std::snprintf(body, sizeof body, "GPRMC,%s,A,%s,%c,%s,%c,%s,%s,%s,,", hms, lat.text.c_str(),
-                  lat.hemisphere, lon.text.c_str(), lon.hemisphere, speedText, courseText, date);
+                  lat.hemisphere, lon.text.c_str(), lon.hemisphere, speedText.c_str(),
+                  courseText.c_str(), date);
     c.text += NmeaSentence(body, number == options.badChecksumCycle);
     const int sats = options.satellites < 0 ? 0 : options.satellites;
     c.satellites = sats;
     std::snprintf(body, sizeof body, "GPGGA,%s,%s,%c,%s,%c,1,%02d,1.0,%s,M,39.0,M,,", hms,
                   lat.text.c_str(), lat.hemisphere, lon.text.c_str(), lon.hemisphere,
-                  sats < 12 ? sats : 12, altText);
+                  sats < 12 ? sats : 12, altText.c_str());
     c.text += NmeaSentence(body);
 
     std::string gsa = "GPGSA,A,3";

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "text/numbers.h"
+
 namespace gpssim {
 
 namespace {
@@ -34,16 +36,21 @@ SIGINT or SIGTERM.
 The receiver answers product requests and the track (6), waypoint (7) and
 route (4) download commands in the record layouts of the model it plays, and
 takes uploads of every kind. What is uploaded replaces what it holds of that
-kind once the upload is complete, so a download afterwards returns it.
+kind once the upload is complete, so a download afterwards returns it. Every
+length a layout allows is taken: newer-family names, comments and route names
+as zero-terminated strings, newer-family track points with or without their
+last three bytes.
 
 Receiver:
   --product ID            product ID to report (default 130, a newer-family model)
   --version N             software version, in hundredths (default 250)
   --description TEXT      product description (default: model name and version)
   --waypoint-type T       waypoint record layout 4101, 4103, 4104, 4108 or 4109
-                          (default: the model's own; an eMap, 111, may offer 4109)
-  --capabilities on|off   send a capability list after the product data
-                          (default: on for newer-family models)
+                          (default: the model's own; an eMap, 111, may offer 4109;
+                          a layout the model never uses is played with a warning)
+  --capabilities on|off   send a capability list after the product data, with
+                          the tags P, L, A and D receivers use (default: on for
+                          newer-family layouts, which always send one)
   --data FILE             what the receiver holds (default: a built-in sample
                           of three waypoints, one route and two tracks)
   --record FILE           append every upload to FILE as text, one line per packet
@@ -58,6 +65,11 @@ Faults (K counts the packets the simulator sends, from 1, retransmissions includ
   --cut-packet K          send only the first half of packet K, then fall silent
   --withhold-ack K        do not acknowledge the K-th packet from the host
                           (acknowledgements from the host are not counted)
+  --reject-packet K       answer the K-th packet from the host with a negative
+                          acknowledgement (ID 21) instead of taking it; counted
+                          as --withhold-ack counts, so its retransmission is K+1
+  --reject-always         with --reject-packet, reject every retransmission of
+                          that packet too
   --corrupt-packet K      send packet K with a wrong byte (a retransmission is clean)
   --garbage               put junk bytes before every frame
   --oversized-packet K    send packet K with 255 data bytes (a retransmission is normal)
@@ -194,6 +206,14 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, bool* help, s
             if (!number(1, 1000000, &v))
                 return false;
             o.faults.corruptPacket = static_cast<int>(v);
+        } else if (arg == "--reject-packet") {
+            if (!number(1, 1000000, &v))
+                return false;
+            o.faults.rejectPacket = static_cast<int>(v);
+        } else if (arg == "--reject-always") {
+            if (!flag())
+                return false;
+            o.faults.rejectAlways = true;
         } else if (arg == "--garbage") {
             if (!flag())
                 return false;
@@ -236,12 +256,9 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, bool* help, s
         } else if (arg == "--nmea-rate") {
             if (!takeValue())
                 return false;
-            char* end = nullptr;
-            const std::string text(value);
-            const double rate = std::strtod(text.c_str(), &end);
-            if (text.empty() || end != text.c_str() + text.size() || !(rate > 0.0) ||
-                rate > 1000.0) {
-                *error = "bad value for --nmea-rate: " + text;
+            double rate = 0.0;
+            if (!sorvane::ParseDecimal(value, &rate) || !(rate > 0.0) || rate > 1000.0) {
+                *error = "bad value for --nmea-rate: " + std::string(value);
                 return false;
             }
             o.nmea.rate = rate;
@@ -275,6 +292,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, bool* help, s
     if (waypointType) {
         o.profile.waypointType = static_cast<int>(*waypointType);
         o.profile.routeHeaderType = IsNewerFamily(o.profile) ? 4202 : 4201;
+        o.profile.capabilities = IsNewerFamily(o.profile);
     }
     if (description)
         o.profile.description = *description;
@@ -282,6 +300,23 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, bool* help, s
         o.profile.capabilities = *capabilities;
     *out = std::move(o);
     return true;
+}
+
+std::vector<std::string> ModelWarnings(const Options& options) {
+    std::vector<std::string> warnings;
+    const Profile& p = options.profile;
+    const std::optional<int> own = ModelWaypointType(p.productId);
+    // The eMap is the one model that speaks two layouts.
+    if (own && *own != p.waypointType && !(p.productId == 111 && p.waypointType == 4109)) {
+        warnings.push_back("product " + std::to_string(p.productId) + " uses waypoint layout " +
+                           std::to_string(*own) + ", not " + std::to_string(p.waypointType));
+    }
+    if (IsNewerFamily(p) && !p.capabilities)
+        warnings.push_back("receivers of waypoint layout " + std::to_string(p.waypointType) +
+                           " always send a capability list");
+    if (options.faults.rejectAlways && options.faults.rejectPacket == 0)
+        warnings.push_back("--reject-always does nothing without --reject-packet");
+    return warnings;
 }
 
 }  // namespace gpssim

@@ -41,6 +41,14 @@ bool IsNewerFamily(const Profile& p) {
     return p.waypointType == 4108 || p.waypointType == 4109;
 }
 
+std::optional<int> ModelWaypointType(std::int32_t productId) {
+    for (const Model& m : kModels) {
+        if (m.id == productId)
+            return m.waypointType;
+    }
+    return std::nullopt;
+}
+
 Profile ProfileForProduct(std::int32_t productId, std::int32_t softwareVersion) {
     Profile p;
     p.productId = productId;
@@ -67,19 +75,21 @@ Profile ProfileForProduct(std::int32_t productId, std::int32_t softwareVersion) 
 std::vector<CapabilityEntry> CapabilityList(const Profile& p) {
     const auto layout = [](int type) { return static_cast<std::uint16_t>(type - 4000); };
     const bool newer = IsNewerFamily(p);
+    // Receivers tag the physical, link and data layouts P, L and D, and every
+    // application protocol A; a host finds each transfer by its A number.
     std::vector<CapabilityEntry> list = {
         {'P', 0},                                      // physical line
         {'L', 1},                                      // link protocol
-        {'C', 10},                                     // command protocol
-        {'W', 100},                                    // waypoint transfer
+        {'A', 10},                                     // command protocol
+        {'A', 100},                                    // waypoint transfer
         {'D', layout(p.waypointType)},                 // waypoint record layout
-        {'R', newer ? uint16_t{201} : uint16_t{200}},  // route transfer
+        {'A', newer ? uint16_t{201} : uint16_t{200}},  // route transfer
         {'D', layout(p.routeHeaderType)},              // route header layout
         {'D', layout(p.waypointType)},                 // route waypoint layout
     };
     if (newer)
         list.push_back({'D', 210});                                        // route link
-    list.push_back({'T', static_cast<std::uint16_t>(newer ? 301 : 300)});  // track transfer
+    list.push_back({'A', static_cast<std::uint16_t>(newer ? 301 : 300)});  // track transfer
     if (newer)
         list.push_back({'D', 310});                                        // track header
     list.push_back({'D', static_cast<std::uint16_t>(newer ? 301 : 300)});  // track point

@@ -3,6 +3,7 @@
 // capability list a receiver of that model sends.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct Profile {
 Profile ProfileForProduct(std::int32_t productId, std::int32_t softwareVersion = 250);
 
 bool IsNewerFamily(const Profile& p);
+// The waypoint layout of a model the simulator knows; nothing for other IDs.
+std::optional<int> ModelWaypointType(std::int32_t productId);
 
 // Link, command, waypoint, route and track protocols and the record layouts
 // they use; the fifth entry names the waypoint layout.

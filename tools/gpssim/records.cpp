@@ -1,6 +1,8 @@
 #include "records.h"
 
+#include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -60,8 +62,36 @@ std::string GetText(std::span<const std::uint8_t> d, std::size_t at, std::size_t
     return s;
 }
 
+// The zero-terminated string at `at`. *terminated tells whether its zero
+// byte lies inside the record; *next is the offset after it.
+std::string TakeString(std::span<const std::uint8_t> d, std::size_t at, std::size_t* next,
+                       bool* terminated) {
+    std::string s;
+    std::size_t i = at;
+    while (i < d.size() && d[i] != 0)
+        s.push_back(static_cast<char>(d[i++]));
+    *terminated = i < d.size();
+    *next = i + 1;
+    return s;
+}
+
 bool Newer(int waypointType) {
     return waypointType == 4108 || waypointType == 4109;
+}
+
+std::size_t NewerNameOffset(int waypointType) {
+    return waypointType == 4109 ? 52 : 48;
+}
+
+// The sizes a record of the layout may have: the fixed ones exactly; for the
+// newer layouts, whose texts are zero-terminated strings, anything that holds
+// the fixed part and a terminated name.
+bool OlderWaypointSizeFits(int waypointType, std::size_t size) {
+    // Layout 4101 stands for receivers of the plainest form and for those
+    // that add the proximity distance and a symbol byte (63 bytes).
+    if (waypointType != 4103 && waypointType != 4104)
+        return size == 58 || size == 63;
+    return size == (waypointType == 4103 ? 60u : 65u);
 }
 
 std::size_t WaypointSize(int waypointType) {
@@ -106,12 +136,20 @@ std::vector<std::uint8_t> EncodeWaypoint(int waypointType, const SimWaypoint& w)
         Put32(d, 24, lat);
         Put32(d, 28, lon);
         PutFloat(d, 32, w.altitude);
-        std::size_t name = 48;
-        if (waypointType == 4109) {
+        const std::size_t name = NewerNameOffset(waypointType);
+        if (waypointType == 4109)
             std::memset(d.data() + 48, 0xFF, 4);
-            name = 52;
-        }
-        PutText(d, name, 10, w.name, 0);
+        // The name and the comment as zero-terminated strings, then the four
+        // empty ones receivers add (facility, city, address, crossroad); at
+        // least as long as the fixed layout, whose name area is zero-padded.
+        d.resize(name);
+        const std::string ident = w.name.substr(0, std::min<std::size_t>(w.name.size(), 10));
+        d.insert(d.end(), ident.begin(), ident.end());
+        d.push_back(0);
+        d.insert(d.end(), w.comment.begin(), w.comment.end());
+        d.insert(d.end(), 5, 0);
+        if (d.size() < WaypointSize(waypointType))
+            d.resize(WaypointSize(waypointType), 0);
         return d;
     }
     PutText(d, 0, 6, w.name, ' ');
@@ -187,15 +225,21 @@ UploadedPacket DecodeUpload(const Profile& profile, std::uint8_t id,
         case kPidWaypoint:
         case kPidRouteWaypoint: {
             const int type = profile.waypointType;
-            p.sizeMatches = data.size() == WaypointSize(type);
             SimWaypoint& w = p.waypoint;
             if (Newer(type)) {
-                w.name = GetText(data, type == 4109 ? 52 : 48, 12, 0);
+                // The name and then the comment, each as a zero-terminated string.
+                std::size_t next = 0;
+                bool nameEnds = false;
+                bool commentEnds = false;
+                w.name = TakeString(data, NewerNameOffset(type), &next, &nameEnds);
+                w.comment = TakeString(data, next, &next, &commentEnds);
+                p.sizeMatches = nameEnds && (commentEnds || next > data.size());
                 w.symbol = Get16(data, 4);
                 p.rawLatitude = static_cast<std::int32_t>(Get32(data, 24));
                 p.rawLongitude = static_cast<std::int32_t>(Get32(data, 28));
                 w.altitude = GetFloat(data, 32);
             } else {
+                p.sizeMatches = OlderWaypointSizeFits(type, data.size());
                 w.name = GetText(data, 0, 6, ' ');
                 p.rawLatitude = static_cast<std::int32_t>(Get32(data, 6));
                 p.rawLongitude = static_cast<std::int32_t>(Get32(data, 10));
@@ -214,7 +258,8 @@ UploadedPacket DecodeUpload(const Profile& profile, std::uint8_t id,
             break;
         }
         case kPidTrackPoint: {
-            p.sizeMatches = data.size() == (newer ? 24u : 13u);
+            // Hosts send the newer layout with or without its three trailing bytes.
+            p.sizeMatches = newer ? data.size() == 24 || data.size() == 21 : data.size() == 13;
             p.rawLatitude = static_cast<std::int32_t>(Get32(data, 0));
             p.rawLongitude = static_cast<std::int32_t>(Get32(data, 4));
             SimTrackPoint& t = p.trackPoint;
@@ -225,33 +270,46 @@ UploadedPacket DecodeUpload(const Profile& profile, std::uint8_t id,
                 t.altitude = GetFloat(data, 12);
                 p.depth = GetFloat(data, 16);
                 p.flagByte = Get8(data, 20);
-                for (int i = 0; i < 3; ++i)
-                    p.trailer[i] = Get8(data, 21 + static_cast<std::size_t>(i));
+                for (std::size_t i = 0; i < 3 && 21 + i < data.size(); ++i)
+                    p.trailer[i] = data[21 + i];
             } else {
                 p.flagByte = Get8(data, 12);
             }
             t.newSegment = p.flagByte == 1;
             break;
         }
-        case kPidTrackHeader:
+        case kPidTrackHeader: {
             p.trackDisplay = Get8(data, 0);
             p.trackColour = Get8(data, 1);
-            p.trackName = GetText(data, 2, data.size(), 0);
-            p.sizeMatches = data.size() == p.trackName.size() + 3;
+            std::size_t next = 0;
+            bool ends = false;
+            p.trackName = TakeString(data, 2, &next, &ends);
+            p.sizeMatches = ends && data.size() >= 3;
             break;
+        }
         case kPidRouteHeader:
             if (profile.routeHeaderType == 4202) {
-                p.sizeMatches = data.size() == 40;
-                p.routeName = GetText(data, 0, 40, 0);
+                // A zero-terminated name, or 40 bytes of name padded with zeros.
+                std::size_t next = 0;
+                bool ends = false;
+                p.routeName = TakeString(data, 0, &next, &ends);
+                if (!ends)
+                    p.routeName = GetText(data, 0, 40, 0);
+                p.sizeMatches = ends || data.size() == 40;
             } else {
                 p.sizeMatches = data.size() == 21;
                 p.routeNumber = Get8(data, 0);
                 p.routeName = GetText(data, 1, 20, ' ');
             }
             break;
-        case kPidRouteLink:
-            p.sizeMatches = data.size() == 21;
+        case kPidRouteLink: {
+            // Class, subclass, then the link's name as a zero-terminated string.
+            std::size_t next = 0;
+            bool ends = false;
+            TakeString(data, 20, &next, &ends);
+            p.sizeMatches = ends;
             break;
+        }
         default:
             break;
     }
@@ -259,45 +317,47 @@ UploadedPacket DecodeUpload(const Profile& profile, std::uint8_t id,
 }
 
 std::string DescribeUpload(const UploadedPacket& p) {
-    char buf[512];
+    // Numbers as printf's %.9g writes them, in any locale.
+    const auto real = [](double v) {
+        char buf[64];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 9);
+        return std::string(buf, r.ptr);
+    };
+    const auto num = [](auto v) { return std::to_string(v); };
+    std::string text;
     switch (p.id) {
         case kPidWaypoint:
         case kPidRouteWaypoint: {
             const SimWaypoint& w = p.waypoint;
-            std::snprintf(buf, sizeof buf,
-                          "%s name=%s lat=%d lon=%d alt=%.9g symbol=%u display=%u "
-                          "proximity=%.9g comment=%s",
-                          p.id == kPidWaypoint ? "waypoint" : "routepoint",
-                          QuoteText(w.name).c_str(), p.rawLatitude, p.rawLongitude,
-                          static_cast<double>(w.altitude), w.symbol, w.display,
-                          static_cast<double>(w.proximity), QuoteText(w.comment).c_str());
+            text = std::string(p.id == kPidWaypoint ? "waypoint" : "routepoint") +
+                   " name=" + QuoteText(w.name) + " lat=" + num(p.rawLatitude) +
+                   " lon=" + num(p.rawLongitude) + " alt=" + real(w.altitude) +
+                   " symbol=" + num(w.symbol) + " display=" + num(w.display) +
+                   " proximity=" + real(w.proximity) + " comment=" + QuoteText(w.comment);
             break;
         }
         case kPidTrackPoint:
-            std::snprintf(buf, sizeof buf,
-                          "trackpoint lat=%d lon=%d time=%u alt=%.9g depth=%.9g flag=%u",
-                          p.rawLatitude, p.rawLongitude, p.trackPoint.time,
-                          static_cast<double>(p.trackPoint.altitude), static_cast<double>(p.depth),
-                          p.flagByte);
+            text = "trackpoint lat=" + num(p.rawLatitude) + " lon=" + num(p.rawLongitude) +
+                   " time=" + num(p.trackPoint.time) + " alt=" + real(p.trackPoint.altitude) +
+                   " depth=" + real(p.depth) + " flag=" + num(p.flagByte);
             break;
         case kPidTrackHeader:
-            std::snprintf(buf, sizeof buf, "trackheader display=%u colour=%u name=%s",
-                          p.trackDisplay, p.trackColour, QuoteText(p.trackName).c_str());
+            text = "trackheader display=" + num(p.trackDisplay) + " colour=" + num(p.trackColour) +
+                   " name=" + QuoteText(p.trackName);
             break;
         case kPidRouteHeader:
-            std::snprintf(buf, sizeof buf, "routeheader number=%u name=%s", p.routeNumber,
-                          QuoteText(p.routeName).c_str());
+            text = "routeheader number=" + num(p.routeNumber) + " name=" + QuoteText(p.routeName);
             break;
         case kPidRouteLink:
-            std::snprintf(buf, sizeof buf, "routelink");
+            text = "routelink";
             break;
         default:
-            std::snprintf(buf, sizeof buf, "packet");
+            text = "packet";
             break;
     }
-    std::string line = "packet " + std::to_string(p.id) + " " + buf;
+    std::string line = "packet " + num(p.id) + " " + text;
     if (!p.sizeMatches)
-        line += " (size " + std::to_string(p.data.size()) + " does not match the layout)";
+        line += " (size " + num(p.data.size()) + " does not match the layout)";
     return line;
 }
 

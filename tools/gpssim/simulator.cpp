@@ -32,6 +32,7 @@ Simulator::Simulator(Options options)
               options_.data ? *options_.data : BuiltInDataSet(options_.profile.characterSet),
               options_.stream) {
     engine_.WithholdAck(options_.faults.withholdAck);
+    engine_.RejectPacket(options_.faults.rejectPacket, options_.faults.rejectAlways);
     engine_.SetSender([this](const Packet& p) { TransmitFrame(p); });
     memory_.Install(engine_);
     memory_.SetLog([this](const std::string& line) {
@@ -296,6 +297,8 @@ void Simulator::DeliverDueInput(Clock::time_point now) {
             case FrameDecoder::Event::kPacket:
                 ++stats_.packetsReceived;
                 engine_.OnPacket(decoder_.packet());
+                stats_.naksReceived = engine_.naksReceived();
+                stats_.packetsRejected = engine_.packetsRejected();
                 any = true;
                 break;
             case FrameDecoder::Event::kBadPacket:

@@ -28,6 +28,8 @@ struct SimulatorStats {
     int packetsSent = 0;             // transmissions, retransmissions included
     int packetsReceived = 0;         // good packets from the host
     int badPacketsReceived = 0;
+    int naksReceived = 0;     // negative acknowledgements from the host
+    int packetsRejected = 0;  // host packets answered with one (--reject-packet)
     bool hungUp = false;
 };
 

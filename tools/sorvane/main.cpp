@@ -1,9 +1,12 @@
 // sorvane: command-line host of the GPS control. It drives the control only
-// through its typed wrapper, as the desktop program does.
+// through its typed wrapper, as the desktop program does. Messages follow the
+// user's locale; the files it prints and reads never do, so that a file reads
+// back the same everywhere.
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +21,7 @@
 
 #include "control/sorvane.h"
 #include "control/tsorvane.h"
+#include "text/numbers.h"
 
 namespace {
 
@@ -47,7 +51,8 @@ Options:
 Port N is the device named by $SORVANE_COMN, else by the line COMN= in
 $XDG_CONFIG_HOME/sorvane/ports.conf, else /dev/ttyS<N-1>.
 
-Download and upload files have one record a line, fields separated by tabs:
+Download and upload files have one record a line, fields separated by tabs,
+numbers with a decimal point whatever the locale:
   W name comment latitude longitude altitude symbol display proximity
   T name            a track; S starts a segment of it;
   P latitude longitude altitude time        a point (receiver seconds)
@@ -144,7 +149,11 @@ bool Prepare(sorvane::TSorvane& gps, const Options& o) {
 
 void ReportLineFailure(sorvane::TSorvane& gps, const Options& o, const char* what) {
     const int code = gps.GetErrorCode();
-    if (code != 0) {
+    if (code == EPROTO) {
+        std::fprintf(stderr,
+                     "sorvane: %s on port %d failed: the receiver kept rejecting a packet\n", what,
+                     o.port);
+    } else if (code != 0) {
         std::fprintf(stderr, "sorvane: %s on port %d failed: %s\n", what, o.port,
                      std::strerror(code));
     } else {
@@ -192,10 +201,13 @@ void PrintHeader(sorvane::TSorvane& gps, int n, const char* what) {
     std::printf("# %d %s, datum %s\n", n, what, gps.GetDatumName().c_str());
 }
 
+using sorvane::FormatFixed;
+
 void PrintWaypoint(const char* tag, const std::string& name, const std::string& comment, double lat,
                    double lon, double alt, int symbol, int display, double dst) {
-    std::printf("%s\t%s\t%s\t%.9f\t%.9f\t%.3f\t%d\t%d\t%.3f\n", tag, name.c_str(), comment.c_str(),
-                lat, lon, alt, symbol, display, dst);
+    std::printf("%s\t%s\t%s\t%s\t%s\t%s\t%d\t%d\t%s\n", tag, name.c_str(), comment.c_str(),
+                FormatFixed(lat, 9).c_str(), FormatFixed(lon, 9).c_str(),
+                FormatFixed(alt, 3).c_str(), symbol, display, FormatFixed(dst, 3).c_str());
 }
 
 void PrintWaypoints(sorvane::TSorvane& gps) {
@@ -236,7 +248,8 @@ void PrintTracks(sorvane::TSorvane& gps) {
             for (int p = 0; p < points; ++p) {
                 double lat = 0, lon = 0, alt = 0;
                 gps.GetTrackPosition(t, s, p, &lat, &lon, &alt);
-                std::printf("P\t%.9f\t%.9f\t%.3f\t%u\n", lat, lon, alt,
+                std::printf("P\t%s\t%s\t%s\t%u\n", FormatFixed(lat, 9).c_str(),
+                            FormatFixed(lon, 9).c_str(), FormatFixed(alt, 3).c_str(),
                             static_cast<unsigned>(gps.GetTrackUnixTime(t, s, p)));
             }
         }
@@ -310,9 +323,7 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 }
 
 bool ToDouble(const std::string& text, double* out) {
-    char* end = nullptr;
-    *out = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0';
+    return sorvane::ParseDecimal(text, out);
 }
 
 bool ToLong(const std::string& text, long long* out) {
@@ -322,19 +333,66 @@ bool ToLong(const std::string& text, long long* out) {
     return !text.empty() && *end == '\0' && errno == 0;
 }
 
+struct Position {
+    double lat = 0, lon = 0, alt = 0;
+};
+
+// The altitude the control gives a waypoint that has none; it converts the
+// position at that height both ways and keeps the altitude itself as it is.
+constexpr double kNoAltitude = -9999.0;
+
+// A file holds positions as a download printed them: converted by the control
+// into the datum. The control's conversion back differs from the exact
+// inverse by up to a few centimetres, so the position handed back to it is
+// corrected until the control's own conversion gives the receiver's position
+// that was printed; an upload then sends the very values downloaded.
+Position ForUpload(sorvane::TSorvane& gps, const Position& printed) {
+    const bool noAltitude = printed.alt == kNoAltitude;
+    const auto toLocal = [&](const Position& w) {
+        Position l = w;
+        gps.TransformDatumWGS84IntoLocal(w.lat, w.lon, w.alt, &l.lat, &l.lon, &l.alt);
+        return l;
+    };
+    const auto toWgs84 = [&](const Position& l) {
+        Position w = l;
+        gps.TransformDatumLocalIntoWGS84(l.lat, l.lon, l.alt, &w.lat, &w.lon, &w.alt);
+        return w;
+    };
+    // Each step shrinks the error by the ratio of the datum shift to the
+    // earth's radius, so a few steps reach the last bit.
+    constexpr int kSteps = 4;
+    const auto step = [&](const Position& p, const Position& want, const Position& got) {
+        return Position{p.lat + want.lat - got.lat, p.lon + want.lon - got.lon,
+                        noAltitude ? kNoAltitude : p.alt + want.alt - got.alt};
+    };
+    Position wgs84 = toWgs84(printed);
+    if (noAltitude)
+        wgs84.alt = kNoAltitude;
+    for (int i = 0; i < kSteps; ++i)
+        wgs84 = step(wgs84, printed, toLocal(wgs84));
+    Position local = printed;
+    for (int i = 0; i < kSteps; ++i)
+        local = step(local, wgs84, toWgs84(local));
+    return local;
+}
+
 struct WaypointFields {
     std::string name, comment;
     double lat = 0, lon = 0, alt = 0, dst = 0;
     std::int16_t symbol = 0, display = 0;
 };
 
-bool ParseWaypoint(const std::vector<std::string>& f, WaypointFields* w) {
+bool ParseWaypoint(sorvane::TSorvane& gps, const std::vector<std::string>& f, WaypointFields* w) {
     long long symbol = 0, display = 0;
     if (f.size() != 9 || !ToDouble(f[3], &w->lat) || !ToDouble(f[4], &w->lon) ||
         !ToDouble(f[5], &w->alt) || !ToLong(f[6], &symbol) || !ToLong(f[7], &display) ||
         !ToDouble(f[8], &w->dst) || symbol < -32768 || symbol > 65535 || display < -32768 ||
         display > 65535)
         return false;
+    const Position p = ForUpload(gps, {w->lat, w->lon, w->alt});
+    w->lat = p.lat;
+    w->lon = p.lon;
+    w->alt = p.alt;
     w->name = f[1];
     w->comment = f[2];
     w->symbol = static_cast<std::int16_t>(symbol);
@@ -368,7 +426,7 @@ bool LoadFile(sorvane::TSorvane& gps, Kind kind, const std::string& path) {
         const int routes = gps.GetRouteCount();
         if (kind == Kind::Waypoints && tag == "W") {
             WaypointFields w;
-            if (!ParseWaypoint(f, &w))
+            if (!ParseWaypoint(gps, f, &w))
                 return bad(
                     "a waypoint needs 8 fields: name, comment, latitude, longitude, "
                     "altitude, symbol, display, proximity");
@@ -390,8 +448,9 @@ bool LoadFile(sorvane::TSorvane& gps, Kind kind, const std::string& path) {
                 !ToDouble(f[3], &alt) || !ToLong(f[4], &t) || t < 0 || t > 0xFFFFFFFFLL)
                 return bad("a point needs latitude, longitude, altitude and time");
             const int segments = tracks > 0 ? gps.GetTrackSegmentCount(tracks - 1) : 0;
+            const Position p = ForUpload(gps, {lat, lon, alt});
             if (segments == 0 ||
-                !gps.AddTrackData(tracks - 1, segments - 1, lat, lon, alt,
+                !gps.AddTrackData(tracks - 1, segments - 1, p.lat, p.lon, p.alt,
                                   static_cast<std::int32_t>(static_cast<std::uint32_t>(t))))
                 return bad("a point needs a segment line before it");
         } else if (kind == Kind::Routes && tag == "R") {
@@ -400,7 +459,7 @@ bool LoadFile(sorvane::TSorvane& gps, Kind kind, const std::string& path) {
             ++count;
         } else if (kind == Kind::Routes && tag == "RW") {
             WaypointFields w;
-            if (!ParseWaypoint(f, &w))
+            if (!ParseWaypoint(gps, f, &w))
                 return bad("a route waypoint needs 8 fields as a waypoint");
             if (routes == 0 || !gps.AddRouteWaypoint(routes - 1, w.name, w.comment, w.lat, w.lon,
                                                      w.alt, w.symbol, w.display, w.dst))
@@ -443,8 +502,9 @@ int Nmea(const Options& o) {
         return 1;
     gps.SetOnNMEAReceived([](std::int16_t valid, double lat, double lon, double alt, std::int32_t t,
                              double vel, std::int16_t dir) {
-        std::printf("%s %.6f %.6f %.1f m %d %.1f km/h %d deg\n", valid ? "fix" : "nofix", lat, lon,
-                    alt, t, vel, dir);
+        std::printf("%s %s %s %s m %d %s km/h %d deg\n", valid ? "fix" : "nofix",
+                    FormatFixed(lat, 6).c_str(), FormatFixed(lon, 6).c_str(),
+                    FormatFixed(alt, 1).c_str(), t, FormatFixed(vel, 1).c_str(), dir);
         std::fflush(stdout);
     });
     if (!gps.StartNMEAReceiving()) {
@@ -494,6 +554,7 @@ int Register(bool add) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return 2;

@@ -1,12 +1,17 @@
 #include "data/native_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <span>
 #include <string>
 
+#include "data/map_server_script.h"
 #include "data_test_support.h"
 
 namespace tobrel {
@@ -239,6 +244,120 @@ TEST(NativeFileHostile, HugeCountsAndStrayOffsetsAreNotTrusted) {
                 EXPECT_LE(s.GetRouteWaypointCount(r), size / 116);
         }
     }
+}
+
+// A count larger than its section gives that section's whole records and
+// nothing read from the section after it.
+TEST(NativeFileHostile, InflatedCountsStopAtTheNextSection) {
+    const auto good = Encode(Sample());
+    TobrelFile whole;
+    ASSERT_TRUE(Read(whole, good));
+    const auto wpAt = static_cast<std::size_t>(ReadInt32(good, testing::kWaypointOffsetField));
+    const auto rtAt = static_cast<std::size_t>(ReadInt32(good, testing::kRouteOffsetField));
+    const std::size_t secondTrackPoints = 108 + 4 + 32 + 4 * 44 + 24;
+    ASSERT_EQ(ReadInt32(good, secondTrackPoints), 2);
+    const struct {
+        const char* what;
+        std::size_t at;
+    } rows[] = {{"track count", 108},
+                {"last track's point count", secondTrackPoints},
+                {"waypoint count", wpAt},
+                {"route count", rtAt}};
+    for (const auto& row : rows) {
+        for (std::int32_t v : {ReadInt32(good, row.at) + 1, 1000, INT32_MAX}) {
+            SCOPED_TRACE(std::string(row.what) + " " + std::to_string(v));
+            auto b = good;
+            WriteInt32(b, row.at, v);
+            TobrelFile s;
+            ASSERT_TRUE(Read(s, b));
+            ASSERT_EQ(s.GetTrackCount(), whole.GetTrackCount());
+            for (int t = 0; t < s.GetTrackCount(); ++t) {
+                ASSERT_EQ(s.GetTrackPointCount(t), whole.GetTrackPointCount(t));
+                EXPECT_EQ(std::memcmp(s.GetTrackData(t), whole.GetTrackData(t),
+                                      sizeof(TrackData) * s.GetTrackPointCount(t)),
+                          0);
+            }
+            ASSERT_EQ(s.GetWaypointCount(), whole.GetWaypointCount());
+            EXPECT_EQ(std::memcmp(s.GetWaypointData(0), whole.GetWaypointData(0),
+                                  sizeof(WaypointData) * s.GetWaypointCount()),
+                      0);
+            // The route section is the last: its headers may be followed by
+            // anything, but the sections before it are whole.
+            if (row.at != rtAt) {
+                ASSERT_EQ(s.GetRouteCount(), whole.GetRouteCount());
+                EXPECT_EQ(s.GetRouteWaypointCount(0), 2);
+            }
+        }
+    }
+}
+
+// Bytes this process has read from files so far.
+long long BytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value) {
+        if (key == "rchar:")
+            return value;
+    }
+    return -1;
+}
+
+// The file is looked at before it is read: what is not a regular file, what
+// no native file can be and a header of another kind are refused at once.
+TEST(NativeFileHostile, OnlyRegularFilesOfAPossibleSizeWithAHeaderAreRead) {
+    char pattern[] = "/tmp/tobrel_native_XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string fifo = dir + "/fifo.tb2", huge = dir + "/huge.tb2", big = dir + "/big.tb2";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Sparse files: as large as they say, without the disk space.
+    const auto sparse = [](const std::string& path, off_t size,
+                           const std::vector<std::uint8_t>& head) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(head.data()),
+                   static_cast<std::streamsize>(head.size()));
+        return ::truncate(path.c_str(), size) == 0;
+    };
+    ASSERT_TRUE(sparse(huge, off_t{0x80000000}, Encode(Sample())));
+    auto header = Encode(TobrelFile{});
+    header.resize(kNativeHeaderSize);
+    WriteInt32(header, testing::kTrackOffsetField, 0);
+    WriteInt32(header, testing::kWaypointOffsetField, 0);
+    WriteInt32(header, testing::kRouteOffsetField, 0);
+    ASSERT_TRUE(sparse(big, off_t{1} << 30, header));
+    auto other = header;
+    other[0] = 'X';
+    const std::string notNative = dir + "/other.tb2";
+    ASSERT_TRUE(sparse(notNative, off_t{1} << 30, other));
+    const struct {
+        std::string path;
+        bool ok;
+        NativeReadError error;
+    } rows[] = {{"/dev/zero", false, NativeReadError::kNotARegularFile},
+                {fifo, false, NativeReadError::kNotARegularFile},
+                {dir, false, NativeReadError::kNotARegularFile},
+                {dir + "/missing.tb2", false, NativeReadError::kCannotOpen},
+                {huge, false, NativeReadError::kTooLarge},
+                {notNative, false, NativeReadError::kNotNativeFile},
+                // A header without sections: nothing after it is read.
+                {big, true, NativeReadError::kNone}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        TobrelFile s;
+        NativeReadError error = NativeReadError::kNone;
+        const long long before = BytesRead();
+        EXPECT_EQ(ReadNativeFile(s, row.path, &error), row.ok);
+        EXPECT_EQ(error, row.error);
+        EXPECT_LT(BytesRead() - before, 1 << 20);
+        EXPECT_EQ(s.GetTrackCount() + s.GetWaypointCount() + s.GetRouteCount(), 0);
+    }
+    // The map server script reader refuses the same.
+    for (const std::string& path : {std::string("/dev/zero"), fifo, dir}) {
+        TobrelFile s;
+        EXPECT_FALSE(ReadMapServerScript(s, path, kReadLines)) << path;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST(NativeFileHostile, UnterminatedNamesStayInsideTheirFields) {

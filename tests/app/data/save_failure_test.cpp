@@ -144,6 +144,24 @@ TEST_F(SaveFailure, AFailedWriteKeepsThePreviousFile) {
     EXPECT_EQ(Slurp(path), ScriptText(small_));
 }
 
+TEST_F(SaveFailure, AReadOnlyFileIsRefusedAndKept) {
+    for (const Format& f : kFormats) {
+        SCOPED_TRACE(f.file);
+        const std::string path = dir_ + "/" + f.file;
+        ASSERT_TRUE(f.write(small_, path));
+        fs::permissions(path, fs::perms(0444));
+        EXPECT_FALSE(f.write(big_, path));
+        EXPECT_EQ(Slurp(path), f.encode(small_));
+        EXPECT_EQ(fs::status(path).permissions(), fs::perms(0444));
+        EXPECT_EQ(Entries(dir_), std::set<std::string>{f.file});  // no temporary left
+        // Writable again, it is saved over.
+        fs::permissions(path, fs::perms(0644));
+        EXPECT_TRUE(f.write(big_, path));
+        EXPECT_EQ(Slurp(path), f.encode(big_));
+        fs::remove(path);
+    }
+}
+
 TEST_F(SaveFailure, ReplacingKeepsThePermissionsAndFollowsALink) {
     fs::create_directory(dir_ + "/real");
     const std::string real = dir_ + "/real/data.tb2", link = dir_ + "/link.tb2";

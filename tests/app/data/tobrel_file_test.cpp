@@ -26,9 +26,13 @@ bool AllZero(const void* p, std::size_t n) {
 TEST(TobrelFileTracks, CountsAndPoints) {
     TobrelFile s;
     EXPECT_FALSE(s.SetTrackCount(0));
-    EXPECT_FALSE(s.AddTracks(0));
+    // Appending no track succeeds and appends nothing; a negative count cannot.
+    EXPECT_TRUE(s.AddTracks(0));
+    EXPECT_FALSE(s.AddTracks(-1));
+    EXPECT_EQ(s.GetTrackCount(), 0);
     EXPECT_TRUE(s.SetTrackCount(2));
     EXPECT_TRUE(s.AddTracks(3));
+    EXPECT_TRUE(s.AddTracks(0));
     ASSERT_EQ(s.GetTrackCount(), 5);
     EXPECT_TRUE(AllZero(s.GetTrackHeader(4)->name, sizeof(TrackHeader::name)));
     EXPECT_EQ(std::make_pair(s.GetTrackPointCount(4), s.GetTrackSegmentCount(4)),

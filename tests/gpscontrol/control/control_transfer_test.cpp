@@ -133,5 +133,72 @@ TEST(ControlTransfers, TwoReceiversRaiseFixesOnTheirOwnControlsOnly) {
     EXPECT_FALSE(b.foreignFix);
 }
 
+// A host may let go of a control from inside one of its events: the control
+// lives on until the call or the event that raised it has returned.
+TEST(ControlTransfers, AHostMayReleaseItsLastReferenceInsideAnEvent) {
+    const int before = LiveObjectCount();
+    RunningSimulator sim;
+    sim.port(5);
+    struct Release {
+        SorvaneCtrl* object;
+        std::atomic<int> events{0};
+    };
+    const auto releaseOnFirst = [](void* user, std::int32_t, const SorvaneVariant*, std::int32_t) {
+        auto* r = static_cast<Release*>(user);
+        if (r->events++ == 0)
+            sorvane_destroy(r->object);
+    };
+    // Receiving, inside a transfer on the host's thread.
+    {
+        Release r{controltest::MakeObject(true)};
+        std::uint32_t cookie = 0;
+        ASSERT_EQ(sorvane_connect(r.object, releaseOnFirst, &r, &cookie), kOk);
+        SorvaneVariant port{}, result{};
+        port.vt = SORVANE_VT_I2;
+        port.u.iVal = 5;
+        ASSERT_EQ(sorvane_invoke(r.object, 2, SORVANE_DISPATCH_PROPERTYPUT, &port, 1, nullptr),
+                  kOk);
+        ASSERT_EQ(sorvane_invoke(r.object, sorvane_get_dispid("DownloadTrack"),
+                                 SORVANE_DISPATCH_METHOD, nullptr, 0, &result),
+                  kOk);
+        EXPECT_EQ(std::pair(result.vt, result.u.lVal), std::pair(std::uint16_t{SORVANE_VT_I4}, 1));
+        EXPECT_EQ(r.events, 2);  // the whole transfer ran
+        EXPECT_EQ(LiveObjectCount(), before);
+    }
+    // The typed wrapper deleted from its own handler (made from this test's
+    // library, whatever a registration says).
+    {
+        testsupport::ScopedEnv noRegistration("XDG_DATA_HOME", ::testing::TempDir() + "none");
+        auto* gps = new TSorvane;
+        ASSERT_TRUE(gps->ok());
+        gps->set_CommPort(5);
+        TSorvane* self = gps;
+        gps->SetOnReceiving([&gps](std::int32_t, std::int32_t) {
+            delete gps;
+            gps = nullptr;
+        });
+        EXPECT_EQ(self->DownloadTrack(), 1);
+        EXPECT_EQ(gps, nullptr);
+        EXPECT_EQ(LiveObjectCount(), before);
+    }
+    // NMEAReceived, on the receiver's own thread.
+    RunningSimulator nmea("--nmea --nmea-rate 20");
+    nmea.port(6);
+    Release r{controltest::MakeObject(true)};
+    std::uint32_t cookie = 0;
+    ASSERT_EQ(sorvane_connect(r.object, releaseOnFirst, &r, &cookie), kOk);
+    SorvaneVariant port{};
+    port.vt = SORVANE_VT_I2;
+    port.u.iVal = 6;
+    ASSERT_EQ(sorvane_invoke(r.object, 2, SORVANE_DISPATCH_PROPERTYPUT, &port, 1, nullptr), kOk);
+    ASSERT_EQ(sorvane_invoke(r.object, sorvane_get_dispid("StartNMEAReceiving"),
+                             SORVANE_DISPATCH_METHOD, nullptr, 0, nullptr),
+              kOk);
+    for (int i = 0; i < 3000 && LiveObjectCount() != before; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(LiveObjectCount(), before);
+    EXPECT_EQ(r.events, 1);
+}
+
 }  // namespace
 }  // namespace sorvane

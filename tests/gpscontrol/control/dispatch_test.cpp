@@ -92,7 +92,7 @@ std::map<std::string, Outcome> Walk(bool withStore) {
     SORVANE_DISPATCH_METHODS(WALK_METHOD)
 #undef WALK_METHOD
 #undef WALK_TYPE
-    EXPECT_EQ(outcomes.size(), 71u);
+    EXPECT_EQ(outcomes.size(), static_cast<std::size_t>(kMethodCount));
     return outcomes;
 }
 
@@ -172,7 +172,7 @@ TEST(DispatchWalk, InvokeAnswersAsTheTypedWrapperWithAStoreAndWithoutOne) {
         for (std::string name; words >> name;)
             EXPECT_TRUE(expected.emplace(name, value).second) << name;
     }
-    ASSERT_EQ(expected.size(), 71u);
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(kMethodCount));
 
     // Outputs: only ReadProductID writes (-1 to id); the transformations copy
     // their inputs; everything else leaves them alone.
@@ -190,7 +190,7 @@ TEST(DispatchWalk, InvokeAnswersAsTheTypedWrapperWithAStoreAndWithoutOne) {
             EXPECT_EQ(o.args, args.at(name));
         }
     }
-    EXPECT_EQ(expected.size(), 71u);  // no name above was mistyped
+    EXPECT_EQ(expected.size(), static_cast<std::size_t>(kMethodCount));  // no name mistyped
 }
 
 // ---- the members at their edges -------------------------------------------------

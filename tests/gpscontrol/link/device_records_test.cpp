@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "link/packet.h"
-#include "link/product_table.h"
+#include "records/product_table.h"
 
 namespace sorvane {
 namespace {
@@ -47,20 +47,31 @@ Bytes Text(std::string_view text, std::size_t n, std::uint8_t pad) {
 }
 
 TEST(Encodings, Positions) {
-    // Waypoints round half up, track points truncate.
-    EXPECT_EQ(WaypointPositionToWire(36.0), 429496730);
-    EXPECT_EQ(TrackPositionToWire(36.0), 429496729);
-    EXPECT_EQ(WaypointPositionToWire(-35.5), -423531496);
-    EXPECT_EQ(TrackPositionToWire(-35.5), -423531497);
-    EXPECT_EQ(WaypointPositionToWire(0.0), 0);
+    // Every position goes to the nearest unit, alike on both sides of zero:
+    // 429496729.6 and -423531497.24 units.
+    const std::pair<double, std::int32_t> rows[] = {{36.0, 429496730},
+                                                    {-36.0, -429496730},
+                                                    {-35.5, -423531497},
+                                                    {35.5, 423531497},
+                                                    {0.0, 0},
+                                                    {34.999999925, 417566264},
+                                                    {-34.999999925, -417566264},
+                                                    {1e-8, 0},
+                                                    {-1e-8, 0}};
+    for (const auto& [degrees, wire] : rows)
+        EXPECT_EQ(PositionToWire(degrees), wire) << degrees;
     EXPECT_DOUBLE_EQ(PositionFromWire(429496730), 429496730 * 8.381903171539307e-8);
+    // What came from the wire goes back unchanged, in every quadrant.
+    for (std::int32_t v : {417566264, -417566264, 1, -1, 1073741823, -1073741824, 2147483647,
+                           -2147483647 - 1, -423531497, -1664299827})
+        EXPECT_EQ(PositionToWire(PositionFromWire(v)), v) << v;
     // Out of range is clamped, not undefined.
     const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(WaypointPositionToWire(std::nan("")), 0);
-    EXPECT_EQ(TrackPositionToWire(inf), kMax);
-    EXPECT_EQ(TrackPositionToWire(-inf), kMin);
-    EXPECT_EQ(WaypointPositionToWire(1e300), kMax);
-    EXPECT_EQ(TrackPositionToWire(180.0), kMax);
+    EXPECT_EQ(PositionToWire(std::nan("")), 0);
+    EXPECT_EQ(PositionToWire(inf), kMax);
+    EXPECT_EQ(PositionToWire(-inf), kMin);
+    EXPECT_EQ(PositionToWire(1e300), kMax);
+    EXPECT_EQ(PositionToWire(180.0), kMax);
 }
 
 TEST(Encodings, TimesAndAltitudes) {
@@ -82,6 +93,37 @@ TEST(WaypointNames, UploadedNames) {
     EXPECT_EQ(UploadWaypointName("home-base1", 1, false), "HOME-B");
     EXPECT_EQ(UploadWaypointName("home-base1x", 1, true), "HOME-BASE1");
     EXPECT_EQ(UploadWaypointName(std::string_view("ab\0cd", 5), 1, true), "AB");
+    // Double-byte characters go out whole, whatever their second bytes look
+    // like (0x77 'w', 0x74 't', 0x67 'g'); a cut never splits one.
+    const std::string station = "\x89\x77\x91\x4F";       // 駅前
+    const std::string soft = "\x83\x5C\x83\x74\x83\x67";  // ソフト
+    const std::pair<std::string, std::string> rows[] = {
+        {station, station},
+        {soft, soft},
+        {"a" + soft, "A\x83\x5C\x83\x74"},
+        {"ab" + station + "cd" + soft, "AB" + station + "CD" + "\x83\x5C"},
+    };
+    for (const auto& [stored, sent] : rows) {
+        const bool newer = stored.size() > 7;
+        EXPECT_EQ(UploadWaypointName(stored, 1, newer), sent) << stored;
+        // Padded into the record, the name reads back as it was sent.
+        WaypointRecord w{};
+        std::memcpy(w.name, stored.data(), stored.size());
+        const int type = newer ? 4108 : 4103;
+        const Bytes packet = BuildWaypointPacket(type, 1, kPidWaypoint, w);
+        WaypointRecord back;
+        ParseWaypoint(type, 1, PacketData(packet.data(), packet.size()), &back);
+        EXPECT_EQ(std::string(back.name), newer ? sent : sent + std::string(6 - sent.size(), ' '));
+    }
+    // Comments and route names are cut before a character that would not fit.
+    WaypointRecord w{};
+    const std::string comment = std::string(39, 'c') + station;
+    std::memcpy(w.comment, comment.data(), comment.size());
+    const Bytes packet = BuildWaypointPacket(4103, 1, kPidWaypoint, w);
+    EXPECT_EQ(Bytes(packet.begin() + 3 + 18, packet.begin() + 3 + 58),
+              Text(std::string(39, 'c'), 40, ' '));
+    EXPECT_EQ(BuildRouteHeaderPacket(4201, 1, std::string(19, 'r') + station),
+              BuildPacket(29, Cat({{1}, Text(std::string(19, 'r'), 20, ' ')})));
     // Half-width katakana, a digit, a blank and a letter the receiver lacks.
     EXPECT_EQ(UploadWaypointName("\xB1\xC0"
                                  "5 A",
@@ -123,9 +165,9 @@ TEST(ControlPackets, CommandRecordsTransferCompleteAndProductRequest) {
 }
 
 TEST(WaypointLayouts, EachTypeBuiltByteForByteAndParsedBack) {
-    // 36.0 and -35.5 degrees are 429496730 and -423531496 units.
+    // 36.0 and -35.5 degrees are 429496730 and -423531497 units.
     WaypointRecord w{36.0, -35.5, 120.25, "ab", "note", 50.0f, 0x1234, 2};
-    const Bytes position = Hex("9a999919 186cc1e6");
+    const Bytes position = Hex("9a999919 176cc1e6");
     const Bytes older = Cat({Text("AB", 6, ' '), position, Bytes(4, 0), Text("note", 40, ' ')});
     const Bytes newer = Cat({Hex("00ff0060 3412"), Bytes(6, 0), Bytes(12, 0xFF), position,
                              Hex("0080f042"), Bytes(12, 0)});
@@ -152,7 +194,7 @@ TEST(WaypointLayouts, EachTypeBuiltByteForByteAndParsedBack) {
         EXPECT_EQ(std::tuple(std::string(r.name), r.latitude, r.longitude, r.altitude,
                              std::string(r.comment), r.symbol, r.display, r.proximity),
                   std::tuple(newer ? "AB" : "AB    ", PositionFromWire(429496730),
-                             PositionFromWire(-423531496), newer ? 120.25 : 0.0,
+                             PositionFromWire(-423531497), newer ? 120.25 : 0.0,
                              newer ? "" : "note" + std::string(36, ' '),
                              row.type == 4103            ? 0x34
                              : newer || row.type == 4104 ? 0x1234
@@ -206,7 +248,7 @@ TEST(TrackRecords, HeaderFlagsOnlyTheActiveLog) {
 
 TEST(TrackRecords, PointLayouts) {
     const TrackPoint pt{36.0, -35.5, 12.5, 0x01020304};
-    const Bytes points = Hex("99999919 176cc1e6 04030201");
+    const Bytes points = Hex("9a999919 176cc1e6 04030201");
     const Bytes older = Cat({points, {1}});
     const Bytes newer = Cat({points, Hex("00004841 51590469 00 ffffff")});
     EXPECT_EQ(BuildTrackPointPacket(false, pt, true), BuildPacket(34, older));
@@ -214,7 +256,7 @@ TEST(TrackRecords, PointLayouts) {
     ReceivedTrackPoint r;
     ASSERT_TRUE(ParseTrackPoint(false, older, &r));
     EXPECT_EQ(std::tuple(r.newSegment, r.point.time, r.point.altitude, r.point.latitude),
-              std::tuple(true, 0x01020304u, 0.0, 429496729 * kWireToDegrees));
+              std::tuple(true, 0x01020304u, 0.0, 429496730 * kWireToDegrees));
     ASSERT_TRUE(ParseTrackPoint(true, newer, &r));
     EXPECT_EQ(std::tuple(r.newSegment, r.point.altitude), std::tuple(false, 12.5));
     EXPECT_FALSE(ParseTrackPoint(true, older, &r));

@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "link/packet.h"
-#include "link/product_table.h"
+#include "records/product_table.h"
 #include "support/sim_fixture.h"
 
 namespace sorvane {

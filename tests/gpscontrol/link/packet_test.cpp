@@ -5,7 +5,10 @@
 
 #include <deque>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "link/product_identification.h"
 
 namespace sorvane {
 namespace {
@@ -36,6 +39,10 @@ class ScriptedLine : public ByteStream {
         in_.pop_front();
         return b;
     }
+    std::uint16_t ReadByteWithin(int waitMs) override {
+        waits.push_back(waitMs);
+        return ReadByte();
+    }
     std::int32_t Write(const std::uint8_t* bytes, std::size_t count) override {
         written.insert(written.end(), bytes, bytes + count);
         ++writes;
@@ -45,6 +52,7 @@ class ScriptedLine : public ByteStream {
 
     Bytes written;
     int writes = 0;
+    std::vector<int> waits;  // of the reads that had a wait of their own
 
   private:
     std::deque<std::uint8_t> in_;
@@ -75,6 +83,15 @@ TEST(PacketEncoding, FramesOnTheWire) {
     EXPECT_EQ(Wire(0xF0, {}), (Bytes{0x10, 0xF0, 0x00, 0x10, 0x10, 0x10, 0x03}));
     EXPECT_THAT(BuildAckPacket(0x23), ElementsAre(0x10, 0x06, 0x02, 0x23, 0x00, 0xD5, 0x10, 0x03));
     EXPECT_THAT(BuildNakPacket(0xFF), ElementsAre(0x10, 21, 0x02, 0xFF, 0x00, 0xEA, 0x10, 0x03));
+}
+
+TEST(PacketEncoding, AcknowledgementsAreStuffedLikeEveryOtherFrame) {
+    // Acknowledging 0xE8 and rejecting 0xD9 both give the checksum 0x10.
+    ScriptedLine line({});
+    SendAck(line, 0xE8);
+    SendNak(line, 0xD9);
+    EXPECT_EQ(line.written, (Bytes{0x10, 0x06, 0x02, 0xE8, 0x00, 0x10, 0x10, 0x10, 0x03, 0x10, 0x15,
+                                   0x02, 0xD9, 0x00, 0x10, 0x10, 0x10, 0x03}));
 }
 
 TEST(PacketEncoding, SendPacketWritesTheChecksumIntoTheCallersBufferAndFramesItItself) {
@@ -156,10 +173,8 @@ void ExpectReceives(const char* name, const Bytes& input, const std::vector<Byte
         EXPECT_TRUE(mem.intact());
     }
     Bytes naks;
-    for (std::uint8_t id : naked) {
-        const auto nak = BuildNakPacket(id);
-        naks.insert(naks.end(), nak.begin(), nak.end());
-    }
+    for (std::uint8_t id : naked)
+        naks = Concat({naks, Wire(kPidNak, {id, 0})});
     EXPECT_EQ(line.written, naks);
     EXPECT_EQ(line.left(), left);
 }
@@ -187,7 +202,71 @@ TEST(ReceivePacket, Rows) {
     ExpectReceives("four bad frames", Concat({bad, bad, bad, bad, good}), {{}}, {0x23, 0x23, 0x23},
                    good.size());
     ExpectReceives("stream cut in the middle", cut, {{}}, {}, 0);
+    // The rejection of this ID has the checksum 0x10, doubled on the wire.
+    Bytes badD9 = Wire(0xD9, {1});
+    badD9[4] ^= 0x01;
+    ExpectReceives("a bad frame of ID D9", Concat({badD9, good}),
+                   {BuildPacket(0x23, Bytes{1, 2, 3})}, {0xD9}, 0);
     ExpectReceives("endless garbage", Bytes(kMaxGarbageBytes + 100, '$'), {{}}, {}, 99);
+}
+
+// --- Sending with acknowledgement ----------------------------------------------
+
+TEST(SendAndWait, RejectedPacketsAreSentAgainUntilTheyAreTakenOrTheTriesRunOut) {
+    const Bytes ack = Wire(kPidAck, {0x23, 0}), nak = Wire(kPidNak, {0x23, 0});
+    const Bytes sent = Wire(0x23, {7});
+    const struct {
+        const char* name;
+        Bytes answers;
+        Answer answer;
+        int sends;
+    } rows[] = {
+        {"taken", ack, Answer::kAcknowledged, 1},
+        {"any packet counts as the acknowledgement", Wire(0x1B, {1, 0}), Answer::kAcknowledged, 1},
+        {"rejected once", Concat({nak, ack}), Answer::kAcknowledged, 2},
+        {"rejected three times", Concat({nak, nak, nak, ack}), Answer::kAcknowledged, 4},
+        {"rejected for good", Concat({nak, nak, nak, nak, ack}), Answer::kRejected, 4},
+        {"rejected, then silence", nak, Answer::kNone, 2},
+        {"silence", {}, Answer::kNone, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedLine line(row.answers);
+        Bytes packet = BuildPacket(0x23, Bytes{7});
+        std::uint8_t slot[kPacketSlotSize];
+        EXPECT_EQ(SendAndWait(line, packet.data(), packet.size(), slot), row.answer);
+        Bytes all;
+        for (int i = 0; i < row.sends; ++i)
+            all = Concat({all, sent});
+        EXPECT_EQ(line.written, all);
+    }
+}
+
+// --- Identification over a scripted line -------------------------------------
+
+TEST(Identification, WaitsBrieflyForACapabilityListAndAcknowledgesWhatComesStuffed) {
+    const Bytes answer = Concat({Wire(kPidAck, {kPidProductRequest, 0}),
+                                 Wire(kPidProductData, {0x57, 0, 0x2C, 0x01, 'G', 'P', 'S', 0})});
+    // An older receiver sends no list: only the wait for its first byte is
+    // short, and identification succeeds without it.
+    ScriptedLine older(answer);
+    const ProductIdentification r = ReadProductID(older);
+    EXPECT_EQ(std::tuple(r.ok, r.productId, r.softwareVersion, r.description),
+              std::tuple(true, 87, 300, "GPS"));
+    EXPECT_EQ(older.waits, std::vector<int>{kCapabilityListWaitMs});
+    static_assert(kCapabilityListWaitMs <= SerialPort::kDefaultByteTimeoutMs / 4);
+    // Whatever packet follows is acknowledged in a stuffed frame (here the
+    // acknowledgement of 0xE8, whose checksum is 0x10).
+    ScriptedLine other(Concat({answer, Wire(0xE8, {1, 2, 3})}));
+    EXPECT_TRUE(ReadProductID(other).ok);
+    EXPECT_EQ(other.written, Concat({Wire(kPidProductRequest, {}), Wire(kPidAck, {0xFF, 0}),
+                                     Bytes{0x10, 0x06, 0x02, 0xE8, 0x00, 0x10, 0x10, 0x10, 0x03}}));
+    // A request the receiver keeps rejecting fails with the rejection's code.
+    const Bytes nak = Wire(kPidNak, {kPidProductRequest, 0});
+    ScriptedLine rejecting(Concat({nak, nak, nak, nak}));
+    const ProductIdentification refused = ReadProductID(rejecting);
+    EXPECT_EQ(std::tuple(refused.ok, refused.productId, refused.errorCode),
+              std::tuple(false, -1, kRejectedError));
 }
 
 }  // namespace

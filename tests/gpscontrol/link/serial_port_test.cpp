@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <future>
+#include <thread>
 
 #include "link/packet.h"
 #include "support/sim_fixture.h"
@@ -129,6 +130,32 @@ TEST(SerialPort, HangUpEndsTheWaitAtOnce) {
     EXPECT_EQ(patient.ErrorCode(), EIO);
     EXPECT_EQ(patient.ReadByte(), kReadTimeout);
     EXPECT_TRUE(patient.Close());
+}
+
+// The default budget is 2000 ms per byte: a byte 1.5 s into the wait is
+// taken, and with none coming the wait ends after two seconds, not before.
+TEST(SerialPort, DefaultBudgetIsTwoSecondsPerByte) {
+    using namespace std::chrono_literals;
+    using Clock = std::chrono::steady_clock;
+    RunningSimulator sim;
+    ASSERT_TRUE(sim.ok());
+    SerialPort port;
+    ASSERT_TRUE(port.Open(sim.port(5)));
+    std::thread late([&] {
+        std::this_thread::sleep_for(1500ms);
+        sim.sim().SendRaw("\x42");
+    });
+    EXPECT_EQ(port.ReadByte(), 0x42);
+    late.join();
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadByte(), kReadTimeout);
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, 2000ms);
+    EXPECT_LT(waited, 3500ms);
+    // A wait of its own replaces the budget for one byte.
+    const auto shortStart = Clock::now();
+    EXPECT_EQ(port.ReadByteWithin(100), kReadTimeout);
+    EXPECT_LT(Clock::now() - shortStart, 1500ms);
 }
 
 }  // namespace

@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "store/kel_data.h"
+#include "control/dispatch_members.h"
+#include "control/sorvane_ctrl.h"
 #include "support/sim_fixture.h"
 
 namespace sorvane {
@@ -175,48 +177,58 @@ TEST(NmeaReceiver, ClosingEndsTheThreadWhateverItIsDoing) {
     EXPECT_EQ(std::tuple(calls.load(), ThreadCount()), std::tuple(seen, before));
 }
 
-TEST(KelDataNmea, StartQueryAndStop) {
+// The control holds one receiver at a time and stops it when it goes.
+TEST(ControlNmea, StartQueryAndStop) {
     RunningSimulator sim(NmeaOptions(20, 100.0));
     ASSERT_TRUE(sim.ok());
     const PortSettings port = sim.port(6);
     testsupport::ScopedEnv missingPort("SORVANE_COM7", "/nonexistent/tty");
     const int before = ThreadCount();
     std::int16_t prn = -1, elevation = -1, azimuth = -1, snr = -1;
-    Events events;
+    std::atomic<int> fixes{0};
+    const auto waitForMore = [&](int n) {
+        const int target = fixes.load() + n;
+        return Eventually([&] { return fixes.load() >= target; });
+    };
     {
-        KelData store;
-        EXPECT_EQ(std::tuple(store.GetNumSatellite(),
-                             store.GetSatelliteData(0, prn, elevation, azimuth, snr)),
-                  std::tuple(0, 0));
+        CSorvaneCtrl ctrl;
+        ctrl.Connect([&](std::int32_t dispid, std::span<const Variant>) {
+            fixes += dispid == kEventNMEAReceived ? 1 : 0;
+        });
+        EXPECT_EQ(std::tuple(ctrl.GetNumSatellite(),
+                             ctrl.GetSatelliteData(0, &prn, &elevation, &azimuth, &snr)),
+                  std::tuple(0, false));
         // A receiver whose port cannot be opened counts as running until stopped.
-        ASSERT_EQ(store.StartNMEAReceiving(7, 9600, events.Handler()), 1);
-        EXPECT_EQ(std::tuple(store.IsNMEAReceiving(), store.StartNMEAReceiving(7, 9600, nullptr)),
-                  std::tuple(true, 0));
+        ctrl.SetCommPort(7);
+        ASSERT_TRUE(ctrl.StartNMEAReceiving());
+        EXPECT_EQ(std::tuple(ctrl.IsNMEAReceiving(), ctrl.StartNMEAReceiving()),
+                  std::tuple(true, false));
         EXPECT_EQ(ThreadCount(), before);
-        store.StopNMEAReceiving();
-        EXPECT_EQ(std::tuple(store.IsNMEAReceiving(), events.Get().size()), std::tuple(false, 0u));
+        ctrl.StopNMEAReceiving();
+        EXPECT_EQ(std::tuple(ctrl.IsNMEAReceiving(), fixes.load()), std::tuple(false, 0));
 
-        ASSERT_EQ(store.StartNMEAReceiving(port.port, 9600, events.Handler()), 1);
+        ctrl.SetCommPort(port.port);
+        ASSERT_TRUE(ctrl.StartNMEAReceiving());
         sim.sim().ResumeNmea();
-        ASSERT_TRUE(events.WaitFor(3));
-        EXPECT_EQ(store.GetNumSatellite(), 8);
+        ASSERT_TRUE(waitForMore(3));
+        EXPECT_EQ(ctrl.GetNumSatellite(), 8);
         // A read may fall between the GSA that clears the table and the next GSV.
         ASSERT_TRUE(Eventually([&] {
-            return store.GetSatelliteData(7, prn, elevation, azimuth, snr) == 1 && prn != 0;
+            return ctrl.GetSatelliteData(7, &prn, &elevation, &azimuth, &snr) && prn != 0;
         }));
         EXPECT_EQ(std::tuple(prn, snr), std::tuple(1 + (7 * 7) % 32, 20 + 21));
         prn = -1;
-        for (int n : {8, -1, 24})
-            EXPECT_EQ(store.GetSatelliteData(n, prn, elevation, azimuth, snr), 0) << n;
+        for (std::int16_t n : {8, -1, 24})
+            EXPECT_FALSE(ctrl.GetSatelliteData(n, &prn, &elevation, &azimuth, &snr)) << n;
         EXPECT_EQ(prn, -1);
-        store.StopNMEAReceiving();
-        store.StopNMEAReceiving();  // nothing left to stop
-        EXPECT_EQ(std::tuple(store.IsNMEAReceiving(), store.GetNumSatellite(), ThreadCount()),
+        ctrl.StopNMEAReceiving();
+        ctrl.StopNMEAReceiving();  // nothing left to stop
+        EXPECT_EQ(std::tuple(ctrl.IsNMEAReceiving(), ctrl.GetNumSatellite(), ThreadCount()),
                   std::tuple(false, 0, before));
-        // A new receiver starts from nothing and stops with the store.
-        ASSERT_EQ(store.StartNMEAReceiving(port.port, 9600, events.Handler()), 1);
-        EXPECT_EQ(store.GetNumSatellite(), 0);
-        ASSERT_TRUE(events.WaitFor(events.Get().size() + 2));
+        // A new receiver starts from nothing and stops with the control.
+        ASSERT_TRUE(ctrl.StartNMEAReceiving());
+        EXPECT_EQ(ctrl.GetNumSatellite(), 0);
+        ASSERT_TRUE(waitForMore(2));
     }
     EXPECT_EQ(ThreadCount(), before);
     NmeaReceiver again(nullptr);

@@ -8,7 +8,9 @@ using namespace sorvane;
 
 TEST(Cp932, FitLengthNeverCutsADoubleByteCharacter) {
     // "ab" then the two-byte character 0x83 0x5C (trail byte equals a backslash)
-    const std::string text = "ab\x83\x5c" "c";
+    const std::string text =
+        "ab\x83\x5c"
+        "c";
     EXPECT_EQ(cp932::FitLength(text, 2), 2u);
     EXPECT_EQ(cp932::FitLength(text, 3), 2u);  // would split the character
     EXPECT_EQ(cp932::FitLength(text, 4), 4u);
@@ -25,7 +27,8 @@ TEST(Cp932, CopyFieldZeroFillsAndTruncates) {
     EXPECT_STREQ(field, "abcdef");
     EXPECT_EQ(field[7], '\0');
     cp932::CopyField(field, sizeof field, "ab", 7);
-    for (int i = 2; i < 8; ++i) EXPECT_EQ(field[i], '\0') << i;
+    for (int i = 2; i < 8; ++i)
+        EXPECT_EQ(field[i], '\0') << i;
 }
 
 TEST(Cp932, ConvertsBothWaysAndReplacesBadBytes) {

@@ -1,4 +1,4 @@
-#include "link/product_table.h"
+#include "records/product_table.h"
 
 #include <atomic>
 

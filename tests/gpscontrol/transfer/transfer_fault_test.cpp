@@ -138,7 +138,7 @@ TEST_F(TransferFault, CorruptedPacketsAreSentAgainAndTheTransferSucceeds) {
     ASSERT_EQ(store_.Tracks().size(), 2u);
     ExpectTrack(store_.Tracks()[0], "ACTIVE LOG", d.tracks[0].points, true);
     ExpectTrack(store_.Tracks()[1], "FERRY", d.tracks[1].points, true);
-    EXPECT_EQ(Sim().engine().naksReceived(), 1);
+    EXPECT_EQ(Sim().Stats().naksReceived, 1);
 
     // Packet 3 is the acknowledgement of the second waypoint.
     Play(130, "--corrupt-packet 3");
@@ -148,6 +148,78 @@ TEST_F(TransferFault, CorruptedPacketsAreSentAgainAndTheTransferSucceeds) {
     const gpssim::Upload u = OneUpload();
     EXPECT_EQ(u.Ids(), (Ids{35, 35, 35, 35}));
     EXPECT_EQ(u.completeData, (Two{6, 0}));
+}
+
+// Every upload of both families sends a packet the receiver rejects again;
+// when the receiver keeps rejecting it, the upload stops there and fails with
+// the rejection's error code, so that no record after it is sent in its place.
+TEST_F(TransferFault, RejectedPacketsInUploads) {
+    enum Upload { kTrackUpload, kWaypointUpload, kRouteUpload, kSingleRoute };
+    const auto run = [&](Upload kind) {
+        switch (kind) {
+            case kTrackUpload:
+                return UploadTrack(Context());
+            case kWaypointUpload:
+                return UploadWaypoint(Context());
+            case kRouteUpload:
+                return UploadRoute(Context());
+            case kSingleRoute:
+                return UploadSingleRoute(Context(), 0);
+        }
+        return -1;
+    };
+    // Host packet 3 is the second record: a point (older) or the first point
+    // after the header (newer), the second waypoint, the first route waypoint.
+    const struct {
+        Upload kind;
+        int product;
+        Ids all;
+        Ids beforeTheRejected;
+    } rows[] = {
+        {kTrackUpload, 130, {99, 34, 34, 34}, {99}},
+        {kTrackUpload, 87, {34, 34, 34}, {34}},
+        {kWaypointUpload, 130, {35, 35, 35}, {35}},
+        {kWaypointUpload, 87, {35, 35, 35}, {35}},
+        {kRouteUpload, 130, {29, 30, 98, 30, 98, 30}, {29}},
+        {kRouteUpload, 87, {29, 30, 30, 30}, {29}},
+        {kSingleRoute, 130, {29, 30, 98, 30, 98, 30}, {29}},
+        {kSingleRoute, 87, {29, 30, 30, 30}, {29}},
+    };
+    for (const auto& row : rows) {
+        for (const bool always : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "upload " << row.kind << " product " << row.product
+                                            << (always ? " always" : " once"));
+            Play(row.product, always ? "--reject-packet 3 --reject-always" : "--reject-packet 3");
+            store_.DeleteTrackAll();
+            store_.DeleteWaypointAll();
+            store_.DeleteRouteAll();
+            store_.SetErrorCode(0);
+            store_.AddTrack("T");
+            store_.AddTrackSegment(0);
+            store_.AddRoute("R");
+            for (int i = 0; i < 3; ++i) {
+                store_.AddTrackData(0, 0, -35.5 - i, -139.25, 10, 100u + i);
+                store_.AddWaypoint("W" + std::to_string(i), "", -35.5 - i, 139, 0, 0, 0, 0);
+                store_.AddRouteWaypoint(0, "R" + std::to_string(i), "", 35, 139 + i, 0, 0, 0, 0);
+            }
+            const int result = run(row.kind);
+            const bool closes = row.kind != kSingleRoute;
+            const gpssim::Upload u = OneUpload(!always || closes ? 1 : 0);
+            if (!always) {
+                EXPECT_EQ(result, 1);
+                EXPECT_EQ(u.Ids(), row.all);
+                EXPECT_TRUE(u.complete);
+                EXPECT_EQ(Sim().Stats().packetsRejected, 1);
+                continue;
+            }
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(store_.GetErrorCode(), static_cast<std::uint32_t>(EPROTO));
+            EXPECT_EQ(u.Ids(), row.beforeTheRejected);
+            EXPECT_EQ(u.complete, closes);
+            // Sent once and again three times.
+            EXPECT_EQ(Sim().Stats().packetsRejected, 1 + kMaxResends);
+        }
+    }
 }
 
 TEST_F(TransferFault, MorePacketsThanAnnounced) {

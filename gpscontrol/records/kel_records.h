@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "text/record_limits.h"
+
 namespace sorvane {
 
-constexpr int kNameMax = 23;         // bytes of a name, without the terminator
-constexpr int kCommentMax = 63;      // bytes of a comment or route name
 constexpr double kNoAltitude = -9999.0;
 
 struct TrackPoint {

@@ -209,5 +209,54 @@ TEST_F(Upload, SingleRouteWithABadIndexOpensNoPort) {
     EXPECT_NE(store_.GetErrorCode(), 1234u);
 }
 
+// What a receiver sent comes back to it unchanged when the control uploads it
+// again, on every side of the equator and of Greenwich.
+TEST_F(Upload, DownloadedRecordsUploadTheSameWireValues) {
+    gpssim::DataSet places;
+    gpssim::SimRoute route{1, "R", {}};
+    gpssim::SimTrack track{"T", {}};
+    const std::pair<double, double> at[] = {{-35.5, -139.25},
+                                            {34.999999925, 139.987654321},
+                                            {-0.000000083, 179.99999},
+                                            {1.25, -0.5},
+                                            {-89.9999999, -179.9999999}};
+    for (std::size_t i = 0; i < std::size(at); ++i) {
+        gpssim::SimWaypoint w;
+        w.name = "P" + std::to_string(i);
+        w.latitude = at[i].first;
+        w.longitude = at[i].second;
+        places.waypoints.push_back(w);
+        route.waypoints.push_back(w);
+        track.points.push_back(
+            {at[i].first, at[i].second, static_cast<std::uint32_t>(100 + i), 0.0f, i == 0});
+    }
+    places.routes = {route};
+    places.tracks = {track};
+    using Wire = std::vector<std::pair<std::int32_t, std::int32_t>>;
+    Wire sent;
+    for (const auto& [lat, lon] : at)
+        sent.emplace_back(gpssim::DegreesToWire(lat), gpssim::DegreesToWire(lon));
+    for (const int product : {130, 87}) {
+        SCOPED_TRACE(product);
+        Play(product, "", places);
+        ASSERT_EQ(DownloadTrack(Context()), 1);
+        ASSERT_EQ(DownloadWaypoint(Context()), 1);
+        ASSERT_EQ(DownloadRoute(Context()), 1);
+        Play(product);
+        ASSERT_EQ(UploadTrack(Context()), 1);
+        ASSERT_EQ(UploadWaypoint(Context()), 1);
+        ASSERT_EQ(UploadRoute(Context()), 1);
+        const std::vector<gpssim::Upload> uploads = Uploads(3);
+        ASSERT_EQ(uploads.size(), 3u);
+        for (const gpssim::Upload& u : uploads) {
+            Wire back;
+            for (const gpssim::UploadedPacket& p : u.packets)
+                if (p.id == 34 || p.id == 35 || p.id == 30)
+                    back.emplace_back(p.rawLatitude, p.rawLongitude);
+            EXPECT_EQ(back, sent);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace sorvane::testing_transfers

@@ -18,11 +18,11 @@
 
 #include "link/device_records.h"
 #include "link/packet.h"
-#include "link/product_table.h"
-#include "link/transfers.h"
 #include "records.h"
+#include "records/product_table.h"
 #include "store/kel_data.h"
 #include "support/sim_fixture.h"
+#include "transfer/transfers.h"
 
 namespace sorvane::testing_transfers {
 

@@ -1,4 +1,4 @@
-#include "link/transfers.h"
+#include "transfer/transfers.h"
 
 #include <array>
 #include <cstring>
@@ -9,7 +9,7 @@
 
 #include "link/device_records.h"
 #include "link/packet.h"
-#include "link/product_table.h"
+#include "records/product_table.h"
 
 namespace sorvane {
 
@@ -20,20 +20,27 @@ namespace {
 constexpr int kMaxExtraPackets = 65536;
 
 // The open line of one transfer. It remembers the ID of the last packet that
-// went over it in either direction, which some uploads send back at the end.
+// went over it in either direction, which some uploads send back at the end,
+// and whether the receiver kept rejecting a packet.
 class Line {
   public:
     Line(ByteStream& port, const TransferContext& ctx) : port_(port), ctx_(ctx) {}
 
-    void Send(std::uint8_t* packet, std::size_t length) {
-        SendPacket(port_, packet, length);
-        lastId_ = packet[1];
+    // Sends a packet and waits for the receiver's answer; a packet it rejects
+    // is sent again (SendAndWait).
+    Answer Send(std::uint8_t* packet, std::size_t length) {
+        std::uint8_t slot[kPacketSlotSize];
+        const Answer answer = SendAndWait(port_, packet, length, slot);
+        lastId_ = answer == Answer::kNone ? packet[1] : slot[1];
+        if (answer == Answer::kRejected)
+            rejected_ = true;
+        return answer;
     }
     template <std::size_t N>
-    void Send(std::array<std::uint8_t, N>& packet) {
-        Send(packet.data(), N);
+    Answer Send(std::array<std::uint8_t, N>& packet) {
+        return Send(packet.data(), N);
     }
-    void Send(std::vector<std::uint8_t>& packet) { Send(packet.data(), packet.size()); }
+    Answer Send(std::vector<std::uint8_t>& packet) { return Send(packet.data(), packet.size()); }
 
     // The packet's length, or 0 when it did not arrive in time.
     int Receive(std::uint8_t (&slot)[kPacketSlotSize]) {
@@ -42,48 +49,45 @@ class Line {
             lastId_ = slot[1];
         return n;
     }
-    // Any packet counts as the acknowledgement; false on a time-out.
-    bool WaitAck() {
-        std::uint8_t slot[kPacketSlotSize];
-        return Receive(slot) > 0;
-    }
-    void Ack(std::uint8_t id) {
-        auto ack = BuildAckPacket(id);
-        SendPacket(port_, ack.data(), ack.size());
-    }
+    void Ack(std::uint8_t id) { SendAck(port_, id); }
     void Progress(std::int32_t done, std::int32_t total) const {
         if (ctx_.progress)
             ctx_.progress(done, total);
     }
     bool Aborted() const { return ctx_.store.IsAbortRequested(); }
-    // Sends transfer complete and waits for its acknowledgement.
+    // Sends transfer complete; true when it was acknowledged.
     bool Complete(std::uint8_t first) {
         auto done = BuildTransferCompletePacket(first);
-        Send(done);
-        return WaitAck();
+        return Send(done) == Answer::kAcknowledged;
     }
     std::uint8_t LastId() const { return lastId_; }
+    bool Rejected() const { return rejected_; }
 
   private:
     ByteStream& port_;
     const TransferContext& ctx_;
     std::uint8_t lastId_ = 0;
+    bool rejected_ = false;
 };
 
 // Clears the abort flag, opens the port, runs the exchange, keeps the error
-// code of the last failing call (an older one stays when none failed) and
-// closes the port.
+// code of the last failing call (an older one stays when none failed, and a
+// packet the receiver kept rejecting counts as one) and closes the port.
 template <class Exchange>
 int RunTransfer(const TransferContext& ctx, Exchange&& exchange) {
     ctx.store.ClearAbort();
     SerialPort port(ctx.byteTimeoutMs);
     int result = 0;
+    bool rejected = false;
     if (port.Open(ctx.settings)) {
         Line line(port, ctx);
         result = exchange(line);
+        rejected = line.Rejected();
     }
     port.Close();
-    if (port.ErrorCode() != 0)
+    if (rejected)
+        ctx.store.SetErrorCode(static_cast<std::uint32_t>(kRejectedError));
+    else if (port.ErrorCode() != 0)
         ctx.store.SetErrorCode(static_cast<std::uint32_t>(port.ErrorCode()));
     return result;
 }
@@ -93,10 +97,9 @@ int RunTransfer(const TransferContext& ctx, Exchange&& exchange) {
 // or nothing on a time-out.
 std::optional<int> StartDownload(Line& line, std::uint16_t command) {
     auto packet = BuildCommandPacket(command);
-    line.Send(packet);
-    std::uint8_t slot[kPacketSlotSize];
-    if (line.Receive(slot) == 0)
+    if (line.Send(packet) != Answer::kAcknowledged)
         return std::nullopt;
+    std::uint8_t slot[kPacketSlotSize];
     const int n = line.Receive(slot);
     if (n == 0)
         return std::nullopt;
@@ -357,12 +360,12 @@ int UploadTrack(const TransferContext& ctx) {
                 total += static_cast<long long>(s.points.size());
         }
         auto records = BuildRecordsPacket(static_cast<std::uint16_t>(total));
-        line.Send(records);
-        if (!line.WaitAck())
+        if (line.Send(records) != Answer::kAcknowledged)
             return 0;
 
         // A point whose acknowledgement never came leaves the upload
-        // incomplete, even though it goes on with the next segment.
+        // incomplete, even though it goes on with the next segment; a packet
+        // the receiver keeps rejecting ends it.
         bool lost = false;
         int k = 0;
         [&] {
@@ -370,8 +373,7 @@ int UploadTrack(const TransferContext& ctx) {
                 if (newer) {
                     std::vector<std::uint8_t> header = BuildTrackHeaderPacket(
                         std::string_view(track.name, strnlen(track.name, sizeof track.name)));
-                    line.Send(header);
-                    if (!line.WaitAck()) {
+                    if (line.Send(header) != Answer::kAcknowledged) {
                         lost = true;
                         return;
                     }
@@ -380,9 +382,11 @@ int UploadTrack(const TransferContext& ctx) {
                     for (std::size_t i = 0; i < segment.points.size(); ++i) {
                         std::vector<std::uint8_t> point =
                             BuildTrackPointPacket(newer, segment.points[i], i == 0);
-                        line.Send(point);
-                        if (!line.WaitAck()) {
+                        const Answer answer = line.Send(point);
+                        if (answer != Answer::kAcknowledged) {
                             lost = true;
+                            if (answer == Answer::kRejected)
+                                return;
                             break;
                         }
                         ++k;
@@ -405,8 +409,7 @@ int UploadWaypoint(const TransferContext& ctx) {
         const std::vector<WaypointRecord>& waypoints = store.Waypoints();
         const auto count = static_cast<std::int32_t>(waypoints.size());
         auto records = BuildRecordsPacket(static_cast<std::uint16_t>(count));
-        line.Send(records);
-        if (!line.WaitAck())
+        if (line.Send(records) != Answer::kAcknowledged)
             return 0;
 
         const int type = store.GetWaypointType();
@@ -415,8 +418,7 @@ int UploadWaypoint(const TransferContext& ctx) {
         for (std::int32_t i = 0; i < count; ++i) {
             std::vector<std::uint8_t> packet =
                 BuildWaypointPacket(type, characterSet, kPidWaypoint, waypoints[i]);
-            line.Send(packet);
-            if (!line.WaitAck()) {
+            if (line.Send(packet) != Answer::kAcknowledged) {
                 lost = true;
                 break;
             }
@@ -439,8 +441,7 @@ int UploadRoute(const TransferContext& ctx) {
         for (const RouteRecord& r : routes)
             total += RouteTotal(r, newer);
         auto records = BuildRecordsPacket(static_cast<std::uint16_t>(total));
-        line.Send(records);
-        if (!line.WaitAck())
+        if (line.Send(records) != Answer::kAcknowledged)
             return 0;
 
         const int type = store.GetWaypointType();
@@ -453,8 +454,7 @@ int UploadRoute(const TransferContext& ctx) {
                 std::vector<std::uint8_t> header = BuildRouteHeaderPacket(
                     headerType, static_cast<std::uint8_t>(route.number),
                     std::string_view(route.name, strnlen(route.name, sizeof route.name)));
-                line.Send(header);
-                if (!line.WaitAck()) {
+                if (line.Send(header) != Answer::kAcknowledged) {
                     lost = true;
                     return;
                 }
@@ -462,8 +462,7 @@ int UploadRoute(const TransferContext& ctx) {
                 for (std::size_t j = 0; j < route.waypoints.size(); ++j) {
                     if (j > 0 && newer) {
                         std::vector<std::uint8_t> link = BuildRouteLinkPacket();
-                        line.Send(link);
-                        if (!line.WaitAck()) {
+                        if (line.Send(link) != Answer::kAcknowledged) {
                             lost = true;
                             return;
                         }
@@ -471,8 +470,7 @@ int UploadRoute(const TransferContext& ctx) {
                     }
                     std::vector<std::uint8_t> packet = BuildWaypointPacket(
                         type, characterSet, kPidRouteWaypoint, route.waypoints[j]);
-                    line.Send(packet);
-                    if (!line.WaitAck()) {
+                    if (line.Send(packet) != Answer::kAcknowledged) {
                         lost = true;
                         return;
                     }
@@ -498,14 +496,12 @@ int UploadSingleRoute(const TransferContext& ctx, std::int16_t route) {
         const RouteRecord& r = store.Routes()[static_cast<std::size_t>(route)];
         const int total = RouteTotal(r, newer);
         auto records = BuildRecordsPacket(static_cast<std::uint16_t>(total));
-        line.Send(records);
-        if (!line.WaitAck())
+        if (line.Send(records) != Answer::kAcknowledged)
             return 0;
         std::vector<std::uint8_t> header =
             BuildRouteHeaderPacket(store.GetRouteHeaderType(), static_cast<std::uint8_t>(r.number),
                                    std::string_view(r.name, strnlen(r.name, sizeof r.name)));
-        line.Send(header);
-        if (!line.WaitAck())
+        if (line.Send(header) != Answer::kAcknowledged)
             return 0;
 
         const int type = store.GetWaypointType();
@@ -514,14 +510,12 @@ int UploadSingleRoute(const TransferContext& ctx, std::int16_t route) {
         for (std::size_t j = 0; j < r.waypoints.size(); ++j) {
             if (j > 0 && newer) {
                 std::vector<std::uint8_t> link = BuildRouteLinkPacket();
-                line.Send(link);
-                if (!line.WaitAck())
+                if (line.Send(link) != Answer::kAcknowledged)
                     break;
             }
             std::vector<std::uint8_t> packet =
                 BuildWaypointPacket(type, characterSet, kPidRouteWaypoint, r.waypoints[j]);
-            line.Send(packet);
-            if (!line.WaitAck())
+            if (line.Send(packet) != Answer::kAcknowledged)
                 break;
             ++sent;
             if (sent % 10 == 0)

@@ -15,10 +15,10 @@
 #include <new>
 #include <string>
 
-#include "link/transfers.h"
 #include "options.h"
 #include "simulator.h"
 #include "store/kel_data.h"
+#include "transfer/transfers.h"
 
 namespace {
 
