@@ -79,6 +79,17 @@
     </message>
 </context>
 <context>
+    <name>tobrel::DockWiring</name>
+    <message>
+        <source>&amp;Track Details</source>
+        <translation>トラック詳細(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Waypoint List</source>
+        <translation>ウェイポイント一覧(&amp;W)</translation>
+    </message>
+</context>
+<context>
     <name>tobrel::FileCommands</name>
     <message>
         <source>Error</source>
@@ -439,6 +450,97 @@ Save them?</source>
     </message>
 </context>
 <context>
+    <name>tobrel::TrackDetailsDock</name>
+    <message>
+        <source>Track Details</source>
+        <translation>トラック詳細</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>距離</translation>
+    </message>
+    <message>
+        <source>Start time</source>
+        <translation>開始時刻</translation>
+    </message>
+    <message>
+        <source>Elapsed time</source>
+        <translation>経過時間</translation>
+    </message>
+    <message>
+        <source>Moving time</source>
+        <translation>移動時間</translation>
+    </message>
+    <message>
+        <source>Average speed (moving)</source>
+        <translation>平均速度（移動中）</translation>
+    </message>
+    <message>
+        <source>Average speed (overall)</source>
+        <translation>平均速度（全体）</translation>
+    </message>
+    <message>
+        <source>Maximum speed</source>
+        <translation>最高速度</translation>
+    </message>
+    <message>
+        <source>Total ascent</source>
+        <translation>累積上昇</translation>
+    </message>
+    <message>
+        <source>Total descent</source>
+        <translation>累積下降</translation>
+    </message>
+    <message>
+        <source>Highest point</source>
+        <translation>最高地点</translation>
+    </message>
+    <message>
+        <source>Lowest point</source>
+        <translation>最低地点</translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation>ポイント数</translation>
+    </message>
+    <message>
+        <source>Segments</source>
+        <translation>セグメント数</translation>
+    </message>
+    <message>
+        <source>Elevation</source>
+        <translation>標高</translation>
+    </message>
+    <message>
+        <source>Elevation (m)</source>
+        <translation>標高 (m)</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>速度</translation>
+    </message>
+    <message>
+        <source>Speed (km/h)</source>
+        <translation>速度 (km/h)</translation>
+    </message>
+    <message>
+        <source>Distance (km)</source>
+        <translation>距離 (km)</translation>
+    </message>
+    <message>
+        <source>Left and Right step along the profile, Home and End go to its ends, Page Up and Page Down take bigger steps; the point is marked on the map.</source>
+        <translation>左右の矢印キーでグラフ上を一点ずつ、Home と End で端へ、Page Up と Page Down で大きく移動し、その地点を地図に示します。</translation>
+    </message>
+    <message>
+        <source>No track selected</source>
+        <translation>トラックが選択されていません</translation>
+    </message>
+    <message>
+        <source>No point of this track has this value</source>
+        <translation>この値を持つポイントがありません</translation>
+    </message>
+</context>
+<context>
     <name>tobrel::TreeController</name>
     <message>
         <source>Waypoints</source>
@@ -447,6 +549,44 @@ Save them?</source>
     <message>
         <source>Tracks</source>
         <translation>トラック</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::WaypointListDock</name>
+    <message>
+        <source>Waypoint List</source>
+        <translation>ウェイポイント一覧</translation>
+    </message>
+    <message>
+        <source>Waypoints</source>
+        <translation>ウェイポイント</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::WaypointTableModel</name>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation>コメント</translation>
+    </message>
+    <message>
+        <source>Latitude</source>
+        <translation>緯度</translation>
+    </message>
+    <message>
+        <source>Longitude</source>
+        <translation>経度</translation>
+    </message>
+    <message>
+        <source>Altitude (m)</source>
+        <translation>高度 (m)</translation>
+    </message>
+    <message>
+        <source>Symbol</source>
+        <translation>シンボル</translation>
     </message>
 </context>
 </TS>
