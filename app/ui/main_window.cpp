@@ -152,6 +152,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     connect(tree_.get(), &TreeController::TrackCreationCancelled, this,
             [this] { Action(QStringLiteral("mnuEditCreateTrack"))->setChecked(false); });
     files_ = new FileCommands(*document_, *tree_, this);
+    // GPX is WGS 84; the store is in the control's datum (Tokyo without a control).
+    files_->SetStoreDatum(gps_->Info().ok ? gps_->Info().datum : map_->DatumShift());
     connect(document_.get(), &Document::PathChanged, this, &TfrmMain::UpdateTitle);
     connect(document_.get(), &Document::ModifiedChanged, this, &TfrmMain::UpdateTitle);
 

@@ -35,6 +35,54 @@
         <source>the file could not be written</source>
         <translation>ファイルに書き込めませんでした</translation>
     </message>
+    <message>
+        <source>The file is damaged: it is not well-formed XML.</source>
+        <translation>ファイルが壊れています: 整形式の XML ではありません。</translation>
+    </message>
+    <message>
+        <source>This is not a GPX file.</source>
+        <translation>GPX ファイルではありません。</translation>
+    </message>
+    <message>
+        <source>The file holds a value that cannot be read.</source>
+        <translation>ファイルに読み取れない値があります。</translation>
+    </message>
+    <message>
+        <source>The file is refused: it asks for more than a GPX file may.</source>
+        <translation>このファイルは読み込みません: GPX ファイルに許される範囲を超えた内容を含んでいます。</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to read the file.</source>
+        <translation>ファイルを読み込むためのメモリが足りません。</translation>
+    </message>
+    <message>
+        <source>Line %1: %2</source>
+        <translation>%1 行目: %2</translation>
+    </message>
+    <message>
+        <source>Characters the receivers' character set lacks, now "?": %1</source>
+        <translation>受信機の文字セットにないため "?" にした文字: %1</translation>
+    </message>
+    <message>
+        <source>Names or comments cut to fit: %1</source>
+        <translation>長すぎたため切り詰めた名称とコメント: %1</translation>
+    </message>
+    <message>
+        <source>Point times outside the dates the data can hold, left out: %1</source>
+        <translation>扱える日付の範囲外のため省いたポイントの時刻: %1</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to write the file.</source>
+        <translation>ファイルを書き込むためのメモリが足りません。</translation>
+    </message>
+    <message>
+        <source>Bytes of names or comments that form no character, written as "?": %1</source>
+        <translation>名称とコメントのうち文字にならないため "?" として書き込んだバイト: %1</translation>
+    </message>
+    <message>
+        <source>Points without a valid position, left out: %1</source>
+        <translation>位置が正しくないため省いたポイント: %1</translation>
+    </message>
 </context>
 <context>
     <name>QFileDialog</name>
@@ -118,10 +166,26 @@ A file that was there before is unchanged.</source>
         <translation>確認</translation>
     </message>
     <message>
-        <source>The tracks and waypoints have changes that are not saved in a Tobrel2 file.
+        <source>The tracks and waypoints have changes that are not saved.
 Save them?</source>
-        <translation>トラックとウェイポイントに Tobrel2 ファイルへ保存していない変更があります。
+        <translation>トラックとウェイポイントに保存していない変更があります。
 保存しますか？</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>情報</translation>
+    </message>
+    <message>
+        <source>%1 was saved, with these changes:
+%2</source>
+        <translation>%1 を保存しました。次の変更があります:
+%2</translation>
+    </message>
+    <message>
+        <source>%1 was opened, with these changes:
+%2</source>
+        <translation>%1 を開きました。次の変更があります:
+%2</translation>
     </message>
 </context>
 <context>
