@@ -56,6 +56,10 @@ void DockWiring::WireTrackDetails() {
     MapCtrl* map = window_.MapCtrl1();
     details_ = new TrackDetailsDock(document.Store(), map, &window_);
     details_->toggleViewAction()->setText(tr("&Track Details"));
+    // A first run shows the window's own layout: the details come with the
+    // first track selected, the list from the View menu. Later runs restore
+    // what the user left.
+    details_->hide();
     window_.AddDock(details_);
 
     // Links follow the track nodes.
@@ -188,6 +192,7 @@ void DockWiring::WireWaypointList() {
     waypoints_ = new WaypointListDock(document.Store(), &window_);
     waypoints_->toggleViewAction()->setText(tr("&Waypoint List"));
     waypoints_->SetDatumName(window_.Sorvane1()->Info().datumName);
+    waypoints_->hide();
     window_.AddDock(waypoints_);
 
     connect(&document, &Document::StoreChanged, waypoints_, &WaypointListDock::Reload);

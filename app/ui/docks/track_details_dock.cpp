@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QScatterSeries>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -89,6 +90,9 @@ TrackDetailsDock::TrackDetailsDock(const TobrelFile& store, MapCtrl* map, QWidge
                                          tr("Segments")};
     for (int i = 0; i < kFigureCount; ++i) {
         figures_[i] = new QLabel(content);
+        // Room for the widest value, a start time, so the form keeps its width.
+        figures_[i]->setMinimumWidth(
+            figures_[i]->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")));
         figures_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* label = new QLabel(names[i], content);
         label->setBuddy(figures_[i]);
@@ -96,15 +100,18 @@ TrackDetailsDock::TrackDetailsDock(const TobrelFile& store, MapCtrl* map, QWidge
         form->addRow(label, figures_[i]);
     }
     layout->addLayout(form);
-    elevationView_ = MakePlot(&elevation_, tr("Elevation"), tr("Elevation (m)"));
-    speedView_ = MakePlot(&speed_, tr("Speed"), tr("Speed (km/h)"));
+    elevationView_ = MakePlot(&elevation_, tr("Elevation"), QStringLiteral("m"));
+    speedView_ = MakePlot(&speed_, tr("Speed"), QStringLiteral("km/h"));
     layout->addWidget(elevationView_, 1);
     layout->addWidget(speedView_, 1);
     // Scrolls rather than making the window taller than the screen or its size.
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(content);
+    scroll->setMinimumWidth(content->minimumSizeHint().width() +
+                            scroll->verticalScrollBar()->sizeHint().width());
     setWidget(scroll);
     Clear();
 }
@@ -138,7 +145,7 @@ QChartView* TrackDetailsDock::MakePlot(Plot* plot, const QString& title, const Q
     }
     auto* view = new QChartView(plot->chart, this);
     view->setRenderHint(QPainter::Antialiasing, true);
-    view->setMinimumHeight(150);
+    view->setMinimumSize(280, 150);
     view->setAccessibleName(title);
     view->setAccessibleDescription(
         tr("Left and Right step along the profile, Home and End go to its ends, Page Up and "

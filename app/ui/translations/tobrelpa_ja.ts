@@ -576,16 +576,8 @@ Save them?</source>
         <translation>標高</translation>
     </message>
     <message>
-        <source>Elevation (m)</source>
-        <translation>標高 (m)</translation>
-    </message>
-    <message>
         <source>Speed</source>
         <translation>速度</translation>
-    </message>
-    <message>
-        <source>Speed (km/h)</source>
-        <translation>速度 (km/h)</translation>
     </message>
     <message>
         <source>Distance (km)</source>

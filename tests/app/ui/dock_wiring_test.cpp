@@ -369,16 +369,26 @@ TEST_F(DockWiringTest, WaypointEditsStayWithinTheLimitsAndAreSavedAndReopened) {
     EXPECT_TRUE(w->close());
 }
 
-TEST_F(DockWiringTest, DocksShareTheRightSideAndTheirLayoutSurvivesARestart) {
+TEST_F(DockWiringTest, DocksWaitUntilWantedShareTheRightSideAndComeBackAfterARestart) {
     {
-        auto w = Start();
+        auto w = StartWithWalks();
+        QMenu* view = w->Menu("mmView");
+        ASSERT_EQ(view->actions().size(), 2);
+        // A first run keeps the window's own layout.
+        EXPECT_FALSE(view->actions()[0]->isChecked());
+        EXPECT_FALSE(view->actions()[1]->isChecked());
+        EXPECT_EQ(w->size(), QSize(792, 561));
+        // The View menu shows the list; a track selected shows the details,
+        // as a tab beside the list.
+        view->actions()[1]->trigger();
+        EXPECT_TRUE(List(*w)->isVisible());
+        ClickNode(*w, w->Tree()->TrackRoot()->child(2));
+        ASSERT_TRUE(WaitFor([&] { return Details(*w)->isVisible(); }));
+        EXPECT_TRUE(view->actions()[0]->isChecked());
         EXPECT_EQ(w->dockWidgetArea(Details(*w)), Qt::RightDockWidgetArea);
         EXPECT_EQ(w->tabifiedDockWidgets(Details(*w)), QList<QDockWidget*>{List(*w)});
         EXPECT_EQ(w->size(), QSize(792, 561));  // the docks fit the window's first size
-        QMenu* view = w->Menu("mmView");
-        ASSERT_EQ(view->actions().size(), 2);
-        EXPECT_TRUE(view->actions()[1]->isChecked());
-        view->actions()[1]->trigger();  // hides the waypoint list
+        view->actions()[1]->trigger();          // hides the list again
         EXPECT_FALSE(view->actions()[1]->isChecked());
         EXPECT_EQ(Details(*w)->ElevationView()->accessibleName(), "Elevation");
         EXPECT_EQ(List(*w)->View()->accessibleName(), "Waypoints");
@@ -390,8 +400,9 @@ TEST_F(DockWiringTest, DocksShareTheRightSideAndTheirLayoutSurvivesARestart) {
         EXPECT_TRUE(w->close());
     }
     auto w = Start();
-    EXPECT_FALSE(w->Menu("mmView")->actions()[1]->isChecked());
     EXPECT_TRUE(w->Menu("mmView")->actions()[0]->isChecked());
+    EXPECT_TRUE(Details(*w)->isVisible());
+    EXPECT_FALSE(w->Menu("mmView")->actions()[1]->isChecked());
     EXPECT_FALSE(List(*w)->isVisible());
 }
 
