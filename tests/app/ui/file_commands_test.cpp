@@ -433,6 +433,31 @@ TEST_F(FileCommandsTest, SavedAsGpxAndReopenedTheDataComeBack) {
     EXPECT_EQ(saved.GetWaypointCount(), original.GetWaypointCount() - 1);
 }
 
+TEST_F(FileCommandsTest, AGpxFileThatHoldsLessThanTheDataSaysSoAndLeavesThemUnsaved) {
+    TobrelFile odd;
+    testing::FillSample(odd);
+    odd.GetTrackData(1)[0].latitude = std::nan("");  // no position
+    odd.SetWaypoint(0,
+                    "A\x01"
+                    "B",
+                    "", 35.5, 139.25, 9.0, 20.0f, 18, 1);  // no XML character
+    ASSERT_TRUE(window_->Files()->OpenFile(SampleFile("odd.tb2", &odd)));
+    QString told;
+    AnswerMessageBox(QMessageBox::Ok, &told);
+    EXPECT_TRUE(window_->Files()->SaveFile(Path("odd.gpx"), GpxFormat()));
+    EXPECT_TRUE(told.contains("odd.gpx was saved")) << told.toStdString();
+    EXPECT_TRUE(told.contains("left out: 1")) << told.toStdString();
+    EXPECT_TRUE(told.contains("written as \"?\": 1")) << told.toStdString();
+    // The data are not all in that file: the document stays the Tobrel2 file's.
+    EXPECT_EQ(window_->windowTitle(), "odd.tb2[*] - TobrelPA");
+    TobrelFile back;
+    ASSERT_TRUE(
+        ReadGpx(Path("odd.gpx").toStdString(), GpxOptions(DatumConverter::TokyoShift()), back)
+            .ok());
+    EXPECT_EQ(back.GetTrackPointCount(1), odd.GetTrackPointCount(1) - 1);
+    EXPECT_STREQ(back.GetWaypointIdent(0), "A?B");
+}
+
 TEST_F(FileCommandsTest, DamagedGpxFilesKeepTheDataTreeAndMapAndSayWhereAndWhy) {
     ASSERT_TRUE(window_->Files()->OpenFile(SampleFile("good.tb2")));
     const Shown before = What();
