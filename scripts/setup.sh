@@ -9,7 +9,7 @@ packages=(
     clang libclang-rt-dev clang-format
     qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libgl-dev
     qt6-charts-dev libqt6opengl6-dev
-    qt6-serialport-dev qt6-l10n-tools qt6-tools-dev xvfb imagemagick
+    qt6-serialport-dev qt6-l10n-tools qt6-tools-dev xvfb imagemagick libxtst6
     fonts-ipafont-gothic locales
     libexpat1-dev libxml2-utils libpugixml-dev
 )

@@ -14,7 +14,7 @@ bool Document::IsEmpty() const {
 void Document::ReplaceStore(std::unique_ptr<TobrelFile> store) {
     if (!store)
         return;
-    store_ = std::move(store);
+    *store_ = std::move(*store);
     emit StoreChanged();
 }
 

@@ -18,11 +18,12 @@ class Document : public QObject {
     explicit Document(QObject* parent = nullptr);
     ~Document() override;
 
+    // The same object for the document's whole life, so views may keep it.
     TobrelFile& Store() { return *store_; }
     const TobrelFile& Store() const { return *store_; }
     bool IsEmpty() const;
 
-    // Puts a store that was read in full in place of the current one.
+    // Takes over the records of a store that was read in full.
     void ReplaceStore(std::unique_ptr<TobrelFile> store);
     // After the store was changed in place: marks it modified and tells the views.
     void NotifyEdited();

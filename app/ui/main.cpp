@@ -39,7 +39,8 @@ void Describe(QCommandLineParser& parser) {
                       QStringLiteral("language")});
     parser.addPositionalArgument(
         QStringLiteral("file"),
-        QStringLiteral("A Tobrel2 file (*.tb2) or map server script (*.mps) to open."),
+        QStringLiteral(
+            "A Tobrel2 file (*.tb2), GPX file (*.gpx) or map server script (*.mps) to open."),
         QStringLiteral("[file]"));
 }
 

@@ -22,6 +22,7 @@
 #include "ui/dialogs/about_box.h"
 #include "ui/dialogs/input_dialog.h"
 #include "ui/dialogs/tobrel_ce_map_dialog.h"
+#include "ui/dock_wiring.h"
 #include "ui/document.h"
 #include "ui/files/file_commands.h"
 #include "ui/files/file_dialogs.h"
@@ -151,6 +152,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     connect(tree_.get(), &TreeController::TrackCreationCancelled, this,
             [this] { Action(QStringLiteral("mnuEditCreateTrack"))->setChecked(false); });
     files_ = new FileCommands(*document_, *tree_, this);
+    // GPX is WGS 84; the store is in the control's datum (Tokyo without a control).
+    files_->SetStoreDatum(gps_->Info().ok ? gps_->Info().datum : map_->DatumShift());
     connect(document_.get(), &Document::PathChanged, this, &TfrmMain::UpdateTitle);
     connect(document_.get(), &Document::ModifiedChanged, this, &TfrmMain::UpdateTitle);
 
@@ -185,6 +188,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     statusBar()->addWidget(receiverLabel_, 1);
     statusBar()->addPermanentWidget(positionLabel_);
     statusBar()->addPermanentWidget(scaleLabel_);
+    docks_ = std::make_unique<DockWiring>(*this);
 
     UpdateTitle();
     resize(792, 561);
@@ -193,6 +197,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfrmMain::~TfrmMain() {
+    docks_.reset();
     // The store, then the preferences (written now), then the overlay. The
     // map outlives them as a child widget; it must no longer reach them.
     map_->disconnect(this);
@@ -252,7 +257,16 @@ void TfrmMain::AddDock(QDockWidget* dock, Qt::DockWidgetArea area) {
         menuBar()->insertMenu(Menu(QStringLiteral("mmGPS"))->menuAction(), viewMenu_);
         menus_.insert(viewMenu_->objectName(), viewMenu_);
     }
-    addDockWidget(area, dock);
+    // Until the user arranges them, the docks of one side share it as tabs.
+    QDockWidget* neighbour = nullptr;
+    for (QDockWidget* other : findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other != dock && neighbour == nullptr && dockWidgetArea(other) == area)
+            neighbour = other;
+    }
+    if (neighbour != nullptr)
+        tabifyDockWidget(neighbour, dock);
+    else
+        addDockWidget(area, dock);
     viewMenu_->addAction(dock->toggleViewAction());
     QSettings settings(QStringLiteral("Vesko"), QStringLiteral("TobrelPA"));
     restoreState(settings.value(kStateKey).toByteArray());

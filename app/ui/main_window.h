@@ -21,6 +21,7 @@ class QTreeView;
 
 namespace tobrel {
 
+class DockWiring;
 class Document;
 class FileCommands;
 class MapCtrl;
@@ -50,8 +51,11 @@ class TfrmMain : public QMainWindow {
     QAction* Action(const QString& name) const { return actions_.value(name); }
     QMenu* Menu(const QString& name) const { return menus_.value(name); }
 
-    // Docks go on the right by default; the View menu shows and hides them.
+    // Docks go on the right by default, as tabs beside a dock already there;
+    // the View menu shows and hides them.
     void AddDock(QDockWidget* dock, Qt::DockWidgetArea area = Qt::RightDockWidgetArea);
+    // The track details and the waypoint list.
+    DockWiring* Docks() const { return docks_.get(); }
 
     // The receiver on the preferences' port, read in the background.
     void IdentifyReceiver();
@@ -110,6 +114,7 @@ class TfrmMain : public QMainWindow {
     std::unique_ptr<MouseMode> placeWaypoint_;
     std::unique_ptr<MouseMode> browse_;
     std::unique_ptr<MouseMode> sketch_;
+    std::unique_ptr<DockWiring> docks_;
     bool shown_ = false;
 };
 

@@ -71,6 +71,19 @@ QStandardItem* TreeController::AddNode(QStandardItem* root, const QString& name,
     return node;
 }
 
+QStandardItem* TreeController::AddTrackNode(const QString& name, std::int32_t elementId, int track,
+                                            int segment, int firstPoint) {
+    // Everything is set before the row goes in, so a view sees it complete.
+    auto* node = new QStandardItem(NodeText(name, elementId));
+    node->setEditable(false);
+    node->setData(elementId, kElementIdRole);
+    node->setData(track, kTrackRole);
+    node->setData(segment, kSegmentRole);
+    node->setData(firstPoint, kFirstPointRole);
+    trackRoot_->appendRow(node);
+    return node;
+}
+
 // ---------------------------------------------------------------- drawing
 
 void TreeController::DrawAllTracks() {
@@ -101,14 +114,25 @@ void TreeController::DrawAllTracks() {
                 lats[static_cast<std::size_t>(i)] = data[i].latitude;
                 lons[static_cast<std::size_t>(i)] = data[i].longitude;
             }
-            k += n;
             const std::int32_t id = overlay_.DrawPolyline(n, lats.data(), lons.data());
-            QStandardItem* node = AddNode(trackRoot_, name, id);
-            node->setData(t, kTrackRole);
-            node->setData(s, kSegmentRole);
+            QStandardItem* node = AddTrackNode(name, id, t, s, k);
+            k += n;
             cursor_ = {id, name, node};
         }
     }
+}
+
+// The label of a store waypoint, placed while the layer scale is the labels' own.
+std::int32_t TreeController::DrawWaypointLabel(int index, QString* name) {
+    const TobrelFile& store = document_.Store();
+    char ident[64] = {};
+    store.GetWaypointIdent(index, ident, sizeof ident);
+    double lat = 0;
+    double lon = 0;
+    double alt = 0;
+    store.GetWaypointPosition(index, &lat, &lon, &alt);
+    *name = FromStore(ident);
+    return overlay_.DrawText(lat, lon, *name);
 }
 
 void TreeController::DrawAllWaypoints() {
@@ -116,16 +140,26 @@ void TreeController::DrawAllWaypoints() {
     const std::int32_t saved = overlay_.GetLayerScale();
     overlay_.SetLayerScale(kWaypointLabelScale);
     for (int i = 0; i < store.GetWaypointCount(); ++i) {
-        char ident[64] = {};
-        store.GetWaypointIdent(i, ident, sizeof ident);
-        double lat = 0;
-        double lon = 0;
-        double alt = 0;
-        store.GetWaypointPosition(i, &lat, &lon, &alt);
-        const QString name = FromStore(ident);
-        AddNode(waypointRoot_, name, overlay_.DrawText(lat, lon, name));
+        QString name;
+        const std::int32_t id = DrawWaypointLabel(i, &name);
+        AddNode(waypointRoot_, name, id);
     }
     overlay_.SetLayerScale(saved);
+}
+
+bool TreeController::RedrawWaypoint(int index) {
+    QStandardItem* node = waypointRoot_->child(index);
+    if (node == nullptr || index >= document_.Store().GetWaypointCount())
+        return false;
+    overlay_.EraseElement(node->data(kElementIdRole).toInt());
+    const std::int32_t saved = overlay_.GetLayerScale();
+    overlay_.SetLayerScale(kWaypointLabelScale);
+    QString name;
+    const std::int32_t id = DrawWaypointLabel(index, &name);
+    overlay_.SetLayerScale(saved);
+    node->setData(id, kElementIdRole);
+    node->setText(NodeText(name, id));
+    return true;
 }
 
 void TreeController::EraseChildren(QStandardItem* root) {
@@ -248,9 +282,7 @@ void TreeController::BeginTrack(const QString& name) {
     overlay_.ClearSketch();
     cursor_.CurrentName = name;
     cursor_.CurrentElementId = -1;
-    cursor_.CurrentNode = AddNode(trackRoot_, name, -1);
-    cursor_.CurrentNode->setData(-1, kTrackRole);
-    cursor_.CurrentNode->setData(1, kSegmentRole);
+    cursor_.CurrentNode = AddTrackNode(name, -1, -1, 1, 0);
 }
 
 void TreeController::UpdateSketch(bool remove) {

@@ -4,8 +4,10 @@
 // for one map element, whose identifier it keeps in its data (its text is
 // "name/id" for the reader). A waypoint node's row is the waypoint's index in
 // the store. A track node is one drawn segment of a store track: it keeps the
-// track's index and the segment number, so centring goes to that segment
-// while deleting (and uploading) acts on the whole store track.
+// track's index, the segment number and the store point its line starts at,
+// so centring goes to that segment while deleting (and uploading) acts on the
+// whole store track. Views that follow the drawn tracks (the track details)
+// watch the model: a track node is added with all its data set.
 
 #include <cstdint>
 
@@ -35,6 +37,8 @@ class TreeController : public QObject {
     static constexpr int kElementIdRole = Qt::UserRole + 1;
     static constexpr int kTrackRole = Qt::UserRole + 2;    // store track, -1 while sketched
     static constexpr int kSegmentRole = Qt::UserRole + 3;  // 1-based
+    // The store point of the track that the line's first vertex shows.
+    static constexpr int kFirstPointRole = Qt::UserRole + 4;
     static constexpr std::int32_t kWaypointLabelScale = 70000;
 
     enum class NodeKind { kNone, kRoot, kWaypoint, kTrack };
@@ -80,6 +84,8 @@ class TreeController : public QObject {
 
     // A waypoint the overlay labelled on the map: its node and store record.
     void AddPlacedWaypoint(const PlacedWaypoint& placed);
+    // After a waypoint's name changed in the store: its label and node again.
+    bool RedrawWaypoint(int index);
 
   signals:
     // Track creation stopped without EndTrack (its node or every track went).
@@ -87,6 +93,9 @@ class TreeController : public QObject {
 
   private:
     QStandardItem* AddNode(QStandardItem* root, const QString& name, std::int32_t elementId);
+    QStandardItem* AddTrackNode(const QString& name, std::int32_t elementId, int track, int segment,
+                                int firstPoint);
+    std::int32_t DrawWaypointLabel(int index, QString* name);
     void EraseChildren(QStandardItem* root);
     void CancelTrack();
     QStandardItem* ItemOf(const QModelIndex& index) const;

@@ -7,10 +7,13 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QScatterSeries>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -58,11 +61,12 @@ QString Metres(std::optional<double> metres, const char* sign = "") {
 }  // namespace
 
 TrackDetailsDock::TrackDetailsDock(const TobrelFile& store, MapCtrl* map, QWidget* parent)
-    : QDockWidget(tr("トラック詳細"), parent), store_(store), map_(map) {
+    : QDockWidget(tr("Track Details"), parent), store_(store), map_(map) {
     setObjectName(QStringLiteral("TrackDetailsDock"));
     auto* content = new QWidget(this);
     auto* layout = new QVBoxLayout(content);
     title_ = new QLabel(content);
+    title_->setObjectName(QStringLiteral("TrackTitle"));
     title_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont bold = title_->font();
     bold.setBold(true);
@@ -71,14 +75,24 @@ TrackDetailsDock::TrackDetailsDock(const TobrelFile& store, MapCtrl* map, QWidge
 
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight);
-    const QString names[kFigureCount] = {
-        tr("距離"),        tr("開始時刻"),           tr("経過時間"),
-        tr("移動時間"),    tr("平均速度（移動中）"), tr("平均速度（全体）"),
-        tr("最高速度"),    tr("累積上昇"),           tr("累積下降"),
-        tr("最高地点"),    tr("最低地点"),           tr("ポイント数"),
-        tr("セグメント数")};
+    const QString names[kFigureCount] = {tr("Length"),
+                                         tr("Start time"),
+                                         tr("Elapsed time"),
+                                         tr("Moving time"),
+                                         tr("Average speed (moving)"),
+                                         tr("Average speed (overall)"),
+                                         tr("Maximum speed"),
+                                         tr("Total ascent"),
+                                         tr("Total descent"),
+                                         tr("Highest point"),
+                                         tr("Lowest point"),
+                                         tr("Points"),
+                                         tr("Segments")};
     for (int i = 0; i < kFigureCount; ++i) {
         figures_[i] = new QLabel(content);
+        // Room for the widest value, a start time, so the form keeps its width.
+        figures_[i]->setMinimumWidth(
+            figures_[i]->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")));
         figures_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* label = new QLabel(names[i], content);
         label->setBuddy(figures_[i]);
@@ -86,11 +100,19 @@ TrackDetailsDock::TrackDetailsDock(const TobrelFile& store, MapCtrl* map, QWidge
         form->addRow(label, figures_[i]);
     }
     layout->addLayout(form);
-    elevationView_ = MakePlot(&elevation_, tr("標高"), tr("標高 (m)"));
-    speedView_ = MakePlot(&speed_, tr("速度"), tr("速度 (km/h)"));
+    elevationView_ = MakePlot(&elevation_, tr("Elevation"), QStringLiteral("m"));
+    speedView_ = MakePlot(&speed_, tr("Speed"), QStringLiteral("km/h"));
     layout->addWidget(elevationView_, 1);
     layout->addWidget(speedView_, 1);
-    setWidget(content);
+    // Scrolls rather than making the window taller than the screen or its size.
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(content);
+    scroll->setMinimumWidth(content->minimumSizeHint().width() +
+                            scroll->verticalScrollBar()->sizeHint().width());
+    setWidget(scroll);
     Clear();
 }
 
@@ -109,7 +131,7 @@ QChartView* TrackDetailsDock::MakePlot(Plot* plot, const QString& title, const Q
     plot->chart->addSeries(plot->line);
     plot->chart->addSeries(plot->mark);
     plot->x = new QValueAxis(plot->chart);
-    plot->x->setTitleText(tr("距離 (km)"));
+    plot->x->setTitleText(tr("Distance (km)"));
     plot->x->setLabelFormat(QStringLiteral("%.3g"));
     plot->y = new QValueAxis(plot->chart);
     plot->y->setTitleText(yTitle);
@@ -123,11 +145,17 @@ QChartView* TrackDetailsDock::MakePlot(Plot* plot, const QString& title, const Q
     }
     auto* view = new QChartView(plot->chart, this);
     view->setRenderHint(QPainter::Antialiasing, true);
-    view->setMinimumHeight(150);
+    view->setMinimumSize(280, 150);
     view->setAccessibleName(title);
+    view->setAccessibleDescription(
+        tr("Left and Right step along the profile, Home and End go to its ends, Page Up and "
+           "Page Down take bigger steps; the point is marked on the map."));
     view->setMouseTracking(true);
     view->viewport()->setMouseTracking(true);
     view->viewport()->installEventFilter(this);
+    // The keyboard reaches what hovering does.
+    view->setFocusPolicy(Qt::StrongFocus);
+    view->installEventFilter(this);
     return view;
 }
 
@@ -147,7 +175,7 @@ void TrackDetailsDock::Clear() {
     track_ = -1;
     marked_ = -1;
     analysis_ = {};
-    title_->setText(tr("トラックが選択されていません"));
+    title_->setText(tr("No track selected"));
     for (QLabel* figure : figures_) {
         figure->setText(kNone);
     }
@@ -229,7 +257,7 @@ void TrackDetailsDock::FillPlot(Plot& plot, const std::vector<ProfilePoint>& ser
     plot.x->applyNiceNumbers();
     if (points.isEmpty()) {
         plot.y->setRange(0.0, 1.0);
-        plot.chart->setToolTip(tr("この値を持つポイントがありません"));
+        plot.chart->setToolTip(tr("No point of this track has this value"));
         return;
     }
     plot.chart->setToolTip({});
@@ -308,12 +336,61 @@ void TrackDetailsDock::Hover(QChartView* view, QPointF position) {
     emit PointHovered(track_, p->point);
 }
 
+bool TrackDetailsDock::StepAlong(QChartView* view, int key) {
+    const std::vector<ProfilePoint>& series = SeriesOf(view);
+    if (track_ < 0 || series.empty()) {
+        return false;
+    }
+    const auto last = static_cast<std::ptrdiff_t>(series.size()) - 1;
+    const std::ptrdiff_t page = std::max<std::ptrdiff_t>(1, last / 20);
+    // The marked point's place in the series, by point index, so that points
+    // at one distance (a rest) are stepped through one by one.
+    std::ptrdiff_t at = -1;
+    if (marked_ >= 0) {
+        const auto it =
+            std::lower_bound(series.begin(), series.end(), marked_,
+                             [](const ProfilePoint& p, int point) { return p.point < point; });
+        at = std::min(static_cast<std::ptrdiff_t>(it - series.begin()), last);
+    }
+    switch (key) {
+        case Qt::Key_Left:
+            at = at < 0 ? 0 : at - 1;
+            break;
+        case Qt::Key_Right:
+            ++at;
+            break;
+        case Qt::Key_PageUp:
+            at = at < 0 ? 0 : at - page;
+            break;
+        case Qt::Key_PageDown:
+            at = at < 0 ? 0 : at + page;
+            break;
+        case Qt::Key_Home:
+            at = 0;
+            break;
+        case Qt::Key_End:
+            at = last;
+            break;
+        default:
+            return false;
+    }
+    const int point =
+        series[static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(at, 0, last))].point;
+    if (point != marked_) {
+        MarkPoint(track_, point);
+        MarkOnMap(point);
+        emit PointHovered(track_, point);
+    }
+    return true;
+}
+
 bool TrackDetailsDock::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove) {
-        for (QChartView* view : {elevationView_, speedView_}) {
-            if (watched == view->viewport()) {
-                Hover(view, static_cast<QMouseEvent*>(event)->position());
-            }
+    for (QChartView* view : {elevationView_, speedView_}) {
+        if (event->type() == QEvent::MouseMove && watched == view->viewport()) {
+            Hover(view, static_cast<QMouseEvent*>(event)->position());
+        } else if (event->type() == QEvent::KeyPress && watched == view &&
+                   StepAlong(view, static_cast<QKeyEvent*>(event)->key())) {
+            return true;
         }
     }
     return QDockWidget::eventFilter(watched, event);

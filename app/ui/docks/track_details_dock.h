@@ -1,8 +1,8 @@
 #pragma once
 // The selected track's figures and its elevation and speed profiles against
-// distance. Hovering a profile marks the point on the map; a click on the map
-// near a track's line (PickAt) shows that track and marks the point on the
-// profiles.
+// distance. Hovering a profile (or stepping along it with the arrow keys)
+// marks the point on the map; a click on the map near a track's line (PickAt)
+// shows that track and marks the point on the profiles.
 
 #include <cstdint>
 #include <optional>
@@ -96,6 +96,8 @@ class TrackDetailsDock : public QDockWidget {
     void MarkOnPlot(Plot& plot, const std::vector<ProfilePoint>& series, double yScale, int point);
     void MarkOnMap(int point);
     void Hover(QChartView* view, QPointF position);
+    // Arrow, Home, End and page keys on a profile; false for other keys.
+    bool StepAlong(QChartView* view, int key);
 
     const TobrelFile& store_;
     QPointer<MapCtrl> map_;

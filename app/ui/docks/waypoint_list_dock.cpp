@@ -33,7 +33,7 @@ class FieldDelegate : public QStyledItemDelegate {
 }  // namespace
 
 WaypointListDock::WaypointListDock(TobrelFile& store, QWidget* parent)
-    : QDockWidget(tr("ウェイポイント一覧"), parent), store_(store) {
+    : QDockWidget(tr("Waypoint List"), parent), store_(store) {
     setObjectName(QStringLiteral("WaypointListDock"));
     model_ = new WaypointTableModel(store, this);
     proxy_ = new QSortFilterProxyModel(this);
@@ -42,13 +42,13 @@ WaypointListDock::WaypointListDock(TobrelFile& store, QWidget* parent)
     proxy_->setSortCaseSensitivity(Qt::CaseInsensitive);
     view_ = new QTableView(this);
     view_->setModel(proxy_);
-    view_->setAccessibleName(tr("ウェイポイント一覧"));
+    view_->setAccessibleName(tr("Waypoints"));
     view_->setSortingEnabled(true);
     view_->sortByColumn(-1, Qt::AscendingOrder);  // store order until the user sorts
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
-    // A double-click centres the map, so editing starts with F2 or a click
-    // on the selected cell.
+    // A double-click or Enter centres the map, so editing starts with F2 or
+    // a click on the selected cell.
     view_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     view_->setItemDelegate(new FieldDelegate(view_));
     view_->verticalHeader()->setVisible(false);
@@ -60,7 +60,7 @@ WaypointListDock::WaypointListDock(TobrelFile& store, QWidget* parent)
         emit WaypointEdited(index);
         emit modified();
     });
-    connect(view_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+    connect(view_, &QTableView::activated, this, [this](const QModelIndex& index) {
         const int waypoint = WaypointAtRow(index.row());
         double latitude = 0, longitude = 0, altitude = 0;
         if (store_.GetWaypointPosition(waypoint, &latitude, &longitude, &altitude)) {

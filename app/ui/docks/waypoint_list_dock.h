@@ -1,7 +1,7 @@
 #pragma once
 // A dockable, sortable table of the store's waypoints. Name and comment are
 // edited in place (F2 or a click on a selected cell) within the store's byte
-// limits; a double-click asks to centre the map on the waypoint.
+// limits; a double-click or Enter asks to centre the map on the waypoint.
 
 #include <QDockWidget>
 

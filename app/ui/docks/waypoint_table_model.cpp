@@ -145,17 +145,17 @@ QVariant WaypointTableModel::headerData(int section, Qt::Orientation orientation
     const QString datum = datum_.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(datum_);
     switch (section) {
         case kName:
-            return tr("名称");
+            return tr("Name");
         case kComment:
-            return tr("コメント");
+            return tr("Comment");
         case kLatitude:
-            return tr("緯度") + datum;
+            return tr("Latitude") + datum;
         case kLongitude:
-            return tr("経度") + datum;
+            return tr("Longitude") + datum;
         case kAltitude:
-            return tr("高度 (m)");
+            return tr("Altitude (m)");
         case kSymbol:
-            return tr("シンボル");
+            return tr("Symbol");
         default:
             return {};
     }

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 
 #include "data/tobrel_file.h"
+#include "map/datum_converter.h"
 #include "ui/document.h"
 #include "ui/files/file_dialogs.h"
 #include "ui/files/file_formats.h"
@@ -29,7 +30,27 @@ class BusyCursor {
 }  // namespace
 
 FileCommands::FileCommands(Document& document, TreeController& tree, QWidget* window)
-    : QObject(window), document_(document), tree_(tree), window_(window) {}
+    : QObject(window),
+      document_(document),
+      tree_(tree),
+      window_(window),
+      datum_(DatumConverter::TokyoShift()) {}
+
+FileContext FileCommands::Context() const {
+    FileContext context;
+    context.datum = datum_;
+    return context;
+}
+
+void FileCommands::TellNotes(const QString& path, const FileContext& context, bool saved) {
+    if (context.notes.isEmpty())
+        return;
+    const QString file = QDir::toNativeSeparators(path);
+    QMessageBox::information(window_, tr("Information"),
+                             (saved ? tr("%1 was saved, with these changes:\n%2")
+                                    : tr("%1 was opened, with these changes:\n%2"))
+                                 .arg(file, context.notes.join(QLatin1Char('\n'))));
+}
 
 void FileCommands::Open() {
     const auto chosen = ChooseFileToOpen(window_, lastFolder_);
@@ -56,10 +77,11 @@ bool FileCommands::OpenFile(const QString& path, const FileFormat* chosen) {
     auto store = format->replacesStore ? std::make_unique<TobrelFile>()
                                        : std::make_unique<TobrelFile>(document_.Store());
     QString error;
+    FileContext context = Context();
     bool read = false;
     {
         BusyCursor busy;
-        read = format->read(*store, path, &error);
+        read = format->read(*store, path, context, &error);
     }
     if (!read) {
         QMessageBox::critical(
@@ -77,10 +99,12 @@ bool FileCommands::OpenFile(const QString& path, const FileFormat* chosen) {
     }
     if (format->replacesStore || wasEmpty) {
         document_.SetPath(format->keepsEverything ? path : QString());
+        pathFormat_ = format->keepsEverything ? format : nullptr;
         document_.SetModified(false);
     } else {
         document_.SetModified(true);  // the mix is in no file yet
     }
+    TellNotes(path, context, false);
     return true;
 }
 
@@ -97,10 +121,11 @@ void FileCommands::SaveAs() {
 
 bool FileCommands::SaveFile(const QString& path, const FileFormat& format) {
     QString error;
+    FileContext context = Context();
     bool written = false;
     {
         BusyCursor busy;
-        written = format.write(document_.Store(), path, &error);
+        written = format.write(document_.Store(), path, context, &error);
     }
     if (!written) {
         QMessageBox::critical(window_, tr("Error"),
@@ -109,10 +134,12 @@ bool FileCommands::SaveFile(const QString& path, const FileFormat& format) {
                                   .arg(QDir::toNativeSeparators(path), error));
         return false;
     }
-    if (format.keepsEverything) {
+    if (format.keepsEverything && !context.partial) {
         document_.SetPath(path);
+        pathFormat_ = &format;
         document_.SetModified(false);
     }
+    TellNotes(path, context, true);
     return true;
 }
 
@@ -120,15 +147,14 @@ bool FileCommands::MaybeSave() {
     if (!document_.IsModified())
         return true;
     QMessageBox box(QMessageBox::Warning, tr("Confirm"),
-                    tr("The tracks and waypoints have changes that are not saved in a Tobrel2 "
-                       "file.\nSave them?"),
+                    tr("The tracks and waypoints have changes that are not saved.\nSave them?"),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window_);
     box.setObjectName(QStringLiteral("SaveChangesBox"));
     box.setDefaultButton(QMessageBox::Save);
     switch (box.exec()) {
         case QMessageBox::Save:
             if (!document_.Path().isEmpty())
-                return SaveFile(document_.Path(), NativeFormat());
+                return SaveFile(document_.Path(), pathFormat_ ? *pathFormat_ : NativeFormat());
             SaveAs();
             return !document_.IsModified();
         case QMessageBox::Discard:

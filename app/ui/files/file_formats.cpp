@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "data/gpx_file.h"
 #include "data/map_server_script.h"
 #include "data/native_file.h"
 #include "data/tobrel_file.h"
@@ -59,7 +60,7 @@ QString ProblemText(NativeFileProblem problem, std::int32_t version) {
     return {};
 }
 
-bool ReadNative(TobrelFile& store, const QString& path, QString* error) {
+bool ReadNative(TobrelFile& store, const QString& path, FileContext&, QString* error) {
     QByteArray bytes;
     if (!ReadBytes(path, &bytes, error))
         return false;
@@ -78,7 +79,7 @@ bool ReadNative(TobrelFile& store, const QString& path, QString* error) {
     return true;
 }
 
-bool ReadScript(TobrelFile& store, const QString& path, QString* error) {
+bool ReadScript(TobrelFile& store, const QString& path, FileContext&, QString* error) {
     QByteArray bytes;
     if (!ReadBytes(path, &bytes, error))
         return false;
@@ -95,7 +96,7 @@ QString WriteFailure() {
                   : QCoreApplication::translate("FileFormats", "the file could not be written");
 }
 
-bool WriteNative(const TobrelFile& store, const QString& path, QString* error) {
+bool WriteNative(const TobrelFile& store, const QString& path, FileContext&, QString* error) {
     errno = 0;
     if (WriteNativeFile(store, QFile::encodeName(path).toStdString()))
         return true;
@@ -103,13 +104,98 @@ bool WriteNative(const TobrelFile& store, const QString& path, QString* error) {
     return false;
 }
 
-bool WriteScript(const TobrelFile& store, const QString& path, QString* error) {
+bool WriteScript(const TobrelFile& store, const QString& path, FileContext&, QString* error) {
     errno = 0;
     if (WriteMapServerScript(store, QFile::encodeName(path).toStdString(), true, true, true,
                              nullptr, 0, 2))
         return true;
     *error = WriteFailure();
     return false;
+}
+
+// What went wrong, with the line of the file where the reader knows it.
+QString GpxFailure(const GpxResult& result) {
+    QString what;
+    switch (result.status) {
+        case GpxStatus::kCannotOpen:
+            return QCoreApplication::translate("FileFormats", "The file cannot be opened: %1")
+                .arg(QString::fromStdString(result.message));
+        case GpxStatus::kNotWellFormed:
+            what = QCoreApplication::translate("FileFormats",
+                                               "The file is damaged: it is not well-formed XML.");
+            break;
+        case GpxStatus::kNotGpx:
+            what = QCoreApplication::translate("FileFormats", "This is not a GPX file.");
+            break;
+        case GpxStatus::kBadValue:
+            what = QCoreApplication::translate("FileFormats",
+                                               "The file holds a value that cannot be read.");
+            break;
+        case GpxStatus::kRefused:
+            what = QCoreApplication::translate(
+                "FileFormats", "The file is refused: it asks for more than a GPX file may.");
+            break;
+        case GpxStatus::kNoMemory:
+            return QCoreApplication::translate("FileFormats",
+                                               "There is not enough memory to read the file.");
+        case GpxStatus::kOk:
+        case GpxStatus::kCannotWrite:
+            break;
+    }
+    const QString detail = QString::fromStdString(result.message);
+    if (result.line > 0)
+        return what + QLatin1Char('\n') +
+               QCoreApplication::translate("FileFormats", "Line %1: %2")
+                   .arg(result.line)
+                   .arg(detail);
+    return detail.isEmpty() ? what : what + QLatin1Char('\n') + detail;
+}
+
+void Note(FileContext& context, int count, const char* text) {
+    if (count > 0)
+        context.notes.append(QCoreApplication::translate("FileFormats", text).arg(count));
+}
+
+bool ReadGpxFile(TobrelFile& store, const QString& path, FileContext& context, QString* error) {
+    GpxReport report;
+    const GpxResult result =
+        ReadGpx(QFile::encodeName(path).toStdString(), GpxOptions(context.datum), store, &report);
+    if (!result) {
+        *error = GpxFailure(result);
+        return false;
+    }
+    Note(context, report.replacedCharacters,
+         QT_TRANSLATE_NOOP("FileFormats",
+                           "Characters the receivers' character set lacks, now \"?\": %1"));
+    Note(context, report.cutTexts,
+         QT_TRANSLATE_NOOP("FileFormats", "Names or comments cut to fit: %1"));
+    Note(context, report.droppedTimes,
+         QT_TRANSLATE_NOOP("FileFormats",
+                           "Point times outside the dates the data can hold, "
+                           "left out: %1"));
+    return true;
+}
+
+bool WriteGpxFile(const TobrelFile& store, const QString& path, FileContext& context,
+                  QString* error) {
+    GpxReport report;
+    const GpxResult result =
+        WriteGpx(QFile::encodeName(path).toStdString(), store, GpxOptions(context.datum), &report);
+    if (!result) {
+        *error = result.status == GpxStatus::kNoMemory
+                     ? QCoreApplication::translate("FileFormats",
+                                                   "There is not enough memory to write the file.")
+                     : QString::fromStdString(result.message);
+        return false;
+    }
+    Note(context, report.replacedCharacters,
+         QT_TRANSLATE_NOOP("FileFormats",
+                           "Bytes of names or comments that form no character, written as "
+                           "\"?\": %1"));
+    Note(context, report.skippedPoints,
+         QT_TRANSLATE_NOOP("FileFormats", "Points without a valid position, left out: %1"));
+    context.partial = report.replacedCharacters > 0 || report.skippedPoints > 0;
+    return true;
 }
 
 // Room for `count` records of `size` bytes from `at`; moves `at` past them.
@@ -131,6 +217,7 @@ const QList<FileFormat>& FileFormats() {
     static const QList<FileFormat> formats = {
         {"MapServerScript", "*.mps", "mps", false, false, ReadScript, WriteScript},
         {"Tobrel2 file", "*.tb2", "tb2", true, true, ReadNative, WriteNative},
+        {"GPX", "*.gpx", "gpx", true, true, ReadGpxFile, WriteGpxFile},
     };
     return formats;
 }

@@ -35,6 +35,54 @@
         <source>the file could not be written</source>
         <translation>ファイルに書き込めませんでした</translation>
     </message>
+    <message>
+        <source>The file is damaged: it is not well-formed XML.</source>
+        <translation>ファイルが壊れています: 整形式の XML ではありません。</translation>
+    </message>
+    <message>
+        <source>This is not a GPX file.</source>
+        <translation>GPX ファイルではありません。</translation>
+    </message>
+    <message>
+        <source>The file holds a value that cannot be read.</source>
+        <translation>ファイルに読み取れない値があります。</translation>
+    </message>
+    <message>
+        <source>The file is refused: it asks for more than a GPX file may.</source>
+        <translation>このファイルは読み込みません: GPX ファイルに許される範囲を超えた内容を含んでいます。</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to read the file.</source>
+        <translation>ファイルを読み込むためのメモリが足りません。</translation>
+    </message>
+    <message>
+        <source>Line %1: %2</source>
+        <translation>%1 行目: %2</translation>
+    </message>
+    <message>
+        <source>Characters the receivers' character set lacks, now "?": %1</source>
+        <translation>受信機の文字セットにないため "?" にした文字: %1</translation>
+    </message>
+    <message>
+        <source>Names or comments cut to fit: %1</source>
+        <translation>長すぎたため切り詰めた名称とコメント: %1</translation>
+    </message>
+    <message>
+        <source>Point times outside the dates the data can hold, left out: %1</source>
+        <translation>扱える日付の範囲外のため省いたポイントの時刻: %1</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to write the file.</source>
+        <translation>ファイルを書き込むためのメモリが足りません。</translation>
+    </message>
+    <message>
+        <source>Bytes of names or comments that form no character, written as "?": %1</source>
+        <translation>名称とコメントのうち文字にならないため "?" として書き込んだバイト: %1</translation>
+    </message>
+    <message>
+        <source>Points without a valid position, left out: %1</source>
+        <translation>位置が正しくないため省いたポイント: %1</translation>
+    </message>
 </context>
 <context>
     <name>QFileDialog</name>
@@ -79,6 +127,17 @@
     </message>
 </context>
 <context>
+    <name>tobrel::DockWiring</name>
+    <message>
+        <source>&amp;Track Details</source>
+        <translation>トラック詳細(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Waypoint List</source>
+        <translation>ウェイポイント一覧(&amp;W)</translation>
+    </message>
+</context>
+<context>
     <name>tobrel::FileCommands</name>
     <message>
         <source>Error</source>
@@ -107,10 +166,26 @@ A file that was there before is unchanged.</source>
         <translation>確認</translation>
     </message>
     <message>
-        <source>The tracks and waypoints have changes that are not saved in a Tobrel2 file.
+        <source>The tracks and waypoints have changes that are not saved.
 Save them?</source>
-        <translation>トラックとウェイポイントに Tobrel2 ファイルへ保存していない変更があります。
+        <translation>トラックとウェイポイントに保存していない変更があります。
 保存しますか？</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>情報</translation>
+    </message>
+    <message>
+        <source>%1 was saved, with these changes:
+%2</source>
+        <translation>%1 を保存しました。次の変更があります:
+%2</translation>
+    </message>
+    <message>
+        <source>%1 was opened, with these changes:
+%2</source>
+        <translation>%1 を開きました。次の変更があります:
+%2</translation>
     </message>
 </context>
 <context>
@@ -439,6 +514,89 @@ Save them?</source>
     </message>
 </context>
 <context>
+    <name>tobrel::TrackDetailsDock</name>
+    <message>
+        <source>Track Details</source>
+        <translation>トラック詳細</translation>
+    </message>
+    <message>
+        <source>Length</source>
+        <translation>距離</translation>
+    </message>
+    <message>
+        <source>Start time</source>
+        <translation>開始時刻</translation>
+    </message>
+    <message>
+        <source>Elapsed time</source>
+        <translation>経過時間</translation>
+    </message>
+    <message>
+        <source>Moving time</source>
+        <translation>移動時間</translation>
+    </message>
+    <message>
+        <source>Average speed (moving)</source>
+        <translation>平均速度（移動中）</translation>
+    </message>
+    <message>
+        <source>Average speed (overall)</source>
+        <translation>平均速度（全体）</translation>
+    </message>
+    <message>
+        <source>Maximum speed</source>
+        <translation>最高速度</translation>
+    </message>
+    <message>
+        <source>Total ascent</source>
+        <translation>累積上昇</translation>
+    </message>
+    <message>
+        <source>Total descent</source>
+        <translation>累積下降</translation>
+    </message>
+    <message>
+        <source>Highest point</source>
+        <translation>最高地点</translation>
+    </message>
+    <message>
+        <source>Lowest point</source>
+        <translation>最低地点</translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation>ポイント数</translation>
+    </message>
+    <message>
+        <source>Segments</source>
+        <translation>セグメント数</translation>
+    </message>
+    <message>
+        <source>Elevation</source>
+        <translation>標高</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>速度</translation>
+    </message>
+    <message>
+        <source>Distance (km)</source>
+        <translation>距離 (km)</translation>
+    </message>
+    <message>
+        <source>Left and Right step along the profile, Home and End go to its ends, Page Up and Page Down take bigger steps; the point is marked on the map.</source>
+        <translation>左右の矢印キーでグラフ上を一点ずつ、Home と End で端へ、Page Up と Page Down で大きく移動し、その地点を地図に示します。</translation>
+    </message>
+    <message>
+        <source>No track selected</source>
+        <translation>トラックが選択されていません</translation>
+    </message>
+    <message>
+        <source>No point of this track has this value</source>
+        <translation>この値を持つポイントがありません</translation>
+    </message>
+</context>
+<context>
     <name>tobrel::TreeController</name>
     <message>
         <source>Waypoints</source>
@@ -447,6 +605,44 @@ Save them?</source>
     <message>
         <source>Tracks</source>
         <translation>トラック</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::WaypointListDock</name>
+    <message>
+        <source>Waypoint List</source>
+        <translation>ウェイポイント一覧</translation>
+    </message>
+    <message>
+        <source>Waypoints</source>
+        <translation>ウェイポイント</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::WaypointTableModel</name>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation>コメント</translation>
+    </message>
+    <message>
+        <source>Latitude</source>
+        <translation>緯度</translation>
+    </message>
+    <message>
+        <source>Longitude</source>
+        <translation>経度</translation>
+    </message>
+    <message>
+        <source>Altitude (m)</source>
+        <translation>高度 (m)</translation>
+    </message>
+    <message>
+        <source>Symbol</source>
+        <translation>シンボル</translation>
     </message>
 </context>
 </TS>

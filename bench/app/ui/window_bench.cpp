@@ -108,7 +108,8 @@ void BM_ReadLargeNativeFile(benchmark::State& state) {
     for (auto _ : state) {
         tobrel::TobrelFile store;
         QString error;
-        if (!tobrel::NativeFormat().read(store, path, &error))
+        tobrel::FileContext context;
+        if (!tobrel::NativeFormat().read(store, path, context, &error))
             state.SkipWithError("the file did not read");
         benchmark::DoNotOptimize(store.GetTrackCount());
     }

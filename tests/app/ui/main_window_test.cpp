@@ -84,7 +84,9 @@ TEST_F(MainWindowTest, MenuCaptionsInJapaneseAndEnglish) {
         for (const QAction* a : w->menuBar()->actions())
             bar.append(a->text());
         EXPECT_EQ(bar.join('|').toStdString(),
-                  "ファイル(&F)|編集(&E)|地図(&M)|&GPS|オプション(&O)|ヘルプ(&H)");
+                  "ファイル(&F)|編集(&E)|地図(&M)|表示(&V)|&GPS|オプション(&O)|ヘルプ(&H)");
+        EXPECT_EQ(Captions(w->Menu("mmView")).join('|').toStdString(),
+                  "トラック詳細(&T)|ウェイポイント一覧(&W)");
         EXPECT_EQ(Captions(w->Menu("mmFile")).join('|').toStdString(),
                   "開く(&O)...|名前を付けて保存(&A)|-|Tobrel地図の作成(&M)...|"
                   "TobrelCE地図の作成(&C)...|-|終了(&x)");
@@ -126,6 +128,7 @@ TEST_F(MainWindowTest, MenuCaptionsInJapaneseAndEnglish) {
               "&Open...|Save &As...|-|Create Tobrel &Map...|Create Tobrel&CE Map...|-|E&xit");
     EXPECT_EQ(Captions(w->Menu("mmEdit")).join('|').toStdString(),
               "&Create Track|-|Delete All &Tracks|&Delete All Waypoints");
+    EXPECT_EQ(Captions(w->Menu("mmView")).join('|').toStdString(), "&Track Details|&Waypoint List");
     EXPECT_EQ(Nodes(w->Tree()->Model()->invisibleRootItem()).join('|').toStdString(),
               "Waypoints|Tracks");
     // The area list is built when the window is shown, with the built-in map last.

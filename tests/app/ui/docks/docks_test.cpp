@@ -161,6 +161,47 @@ TEST_F(TrackDockTest, HoveringTheProfileMarksThePointOnTheMap) {
     }));
 }
 
+TEST_F(TrackDockTest, KeysStepAlongTheProfileThroughARestToo) {
+    // A third track of 41 points that rests at one place from point 3 to 6.
+    const int t = store_.GetTrackCount();
+    ASSERT_TRUE(store_.AddTracks(1));
+    ASSERT_TRUE(store_.SetTrackPointCount(t, 41));
+    store_.SetTrackSegmentCount(t, 1);
+    for (int i = 0; i < 41; ++i) {
+        const int step = std::clamp(i, 3, 6) == i ? 3 : (i < 3 ? i : i - 3);
+        store_.SetTrackPoint(t, i, 1, 34.0 + step * 0.0001, 135.0, 10.0 + i);
+        store_.SetTrackPointTime(t, i, 1000000000u + i);
+    }
+    dock_->ShowTrack(t);
+    dock_->show();
+    QChartView* view = dock_->ElevationView();
+    QSignalSpy hovered(dock_.get(), &TrackDetailsDock::PointHovered);
+    struct Row {
+        Qt::Key key;
+        int point;
+    };
+    const Row rows[] = {
+        {Qt::Key_Right, 0},  {Qt::Key_Right, 1},   {Qt::Key_Right, 2},    {Qt::Key_Right, 3},
+        {Qt::Key_Right, 4},  {Qt::Key_Right, 5},   {Qt::Key_Right, 6},    {Qt::Key_Right, 7},
+        {Qt::Key_Left, 6},   {Qt::Key_Left, 5},    {Qt::Key_PageDown, 7}, {Qt::Key_End, 40},
+        {Qt::Key_Right, 40}, {Qt::Key_PageUp, 38}, {Qt::Key_Home, 0},     {Qt::Key_Left, 0}};
+    for (const Row& row : rows) {
+        QTest::keyClick(view, row.key);
+        EXPECT_EQ(dock_->MarkedPoint(), row.point) << row.key;
+    }
+    EXPECT_EQ(hovered.count(), 14);  // once for every move, none where it stayed
+    EXPECT_EQ(hovered.last(), (QList<QVariant>{t, 0}));
+    double lat = 0, lon = 0, alt = 0;
+    store_.GetTrackPoint(t, 0, &lat, &lon, &alt);
+    const auto marked = map_->MarkedPoint();
+    ASSERT_TRUE(marked);
+    EXPECT_NEAR(marked->latitude, Angle(lat), 1);
+    EXPECT_NEAR(marked->longitude, Angle(lon), 1);
+    // other keys are the view's own
+    QTest::keyClick(view, Qt::Key_A);
+    EXPECT_EQ(hovered.count(), 14);
+}
+
 TEST_F(TrackDockTest, ClickingNearTheTrackOnTheMapMarksThePlot) {
     QObject::connect(
         map_.get(), &MapCtrl::OnMouseUp, dock_.get(),
@@ -229,7 +270,7 @@ TEST_F(WaypointDockTest, ColumnsAndSortingByValue) {
     EXPECT_EQ(Shown(2, M::kSymbol), "9999");  // a number without a name
     dock_->SetDatumName("Tokyo");
     EXPECT_EQ(dock_->View()->model()->headerData(M::kLatitude, Qt::Horizontal).toString(),
-              QString::fromUtf8("緯度 (Tokyo)"));
+              QString("Latitude (Tokyo)"));
     // by altitude: numbers, not texts ("9" after "10" as text); none first
     dock_->View()->sortByColumn(M::kAltitude, Qt::AscendingOrder);
     std::vector<int> order;
