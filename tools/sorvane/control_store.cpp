@@ -30,12 +30,10 @@ bool Blank(std::string_view s) {
 }
 
 // The problem of one waypoint of the store, or nullopt.
-std::optional<std::string> WaypointProblem(const tobrel::WaypointData& w) {
+std::optional<std::string> WaypointProblem(sorvane::TSorvane& gps, const tobrel::WaypointData& w) {
     if (Blank(std::string_view(w.ident, strnlen(w.ident, sizeof w.ident))))
         return std::string("the name is empty");
-    if (auto p = CoordinateProblem("latitude", w.latitude))
-        return p;
-    if (auto p = CoordinateProblem("longitude", w.longitude))
+    if (auto p = PositionProblem(gps, w.latitude, w.longitude))
         return p;
     if (auto p = FiniteProblem("altitude", w.altitude))
         return p;
@@ -78,14 +76,28 @@ Position ForUpload(sorvane::TSorvane& gps, const Position& printed) {
     return local;
 }
 
-std::optional<std::string> CoordinateProblem(const char* name, double value,
-                                             std::string_view text) {
-    const double limit = std::strcmp(name, "latitude") == 0 ? 90.0 : 180.0;
-    if (!std::isfinite(value))
-        return std::string(name) + " " + Shown(value, text) + " is not a finite number";
-    if (value < -limit || value > limit)
-        return std::string(name) + " " + Shown(value, text) + " is outside " +
-               (limit == 90.0 ? "-90 to 90" : "-180 to 180");
+std::optional<std::string> PositionProblem(sorvane::TSorvane& gps, double lat, double lon,
+                                           std::string_view latText, std::string_view lonText) {
+    if (auto p = FiniteProblem("latitude", lat, latText))
+        return p;
+    if (auto p = FiniteProblem("longitude", lon, lonText))
+        return p;
+    // No datum moves a position by a degree of latitude; that far out the
+    // conversion is not needed to tell.
+    double wgsLat = lat;
+    double wgsLon = lon;
+    double height = 0;
+    if (std::fabs(lat) <= 91.0 && std::fabs(lon) <= 360.0)
+        gps.TransformDatumLocalIntoWGS84(lat, lon, 0.0, &wgsLat, &wgsLon, &height);
+    const auto outside = [](const char* name, double typed, std::string_view text, double limit) {
+        std::string m = std::string(name) + " " + Shown(typed, text) + " is outside " +
+                        (limit == 90.0 ? "-90 to 90" : "-180 to 180");
+        return std::fabs(typed) <= limit ? m + " in WGS 84" : m;
+    };
+    if (!(std::fabs(wgsLat) <= 90.0))
+        return outside("latitude", lat, latText, 90.0);
+    if (!(std::fabs(wgsLon) <= 180.0))
+        return outside("longitude", lon, lonText, 180.0);
     return std::nullopt;
 }
 
@@ -186,11 +198,12 @@ bool CopyFromControl(sorvane::TSorvane& gps, Kind kind, tobrel::TobrelFile& stor
     return false;
 }
 
-std::optional<std::string> CheckRecords(const tobrel::TobrelFile& store, Kind kind) {
+std::optional<std::string> CheckRecords(sorvane::TSorvane& gps, const tobrel::TobrelFile& store,
+                                        Kind kind) {
     switch (kind) {
         case Kind::kWaypoints:
             for (int i = 0; i < store.GetWaypointCount(); ++i) {
-                if (auto p = WaypointProblem(*store.GetWaypointData(i)))
+                if (auto p = WaypointProblem(gps, *store.GetWaypointData(i)))
                     return "waypoint " + std::to_string(i + 1) + ": " + *p;
             }
             break;
@@ -198,7 +211,7 @@ std::optional<std::string> CheckRecords(const tobrel::TobrelFile& store, Kind ki
             for (int r = 0; r < store.GetRouteCount(); ++r) {
                 const auto& points = store.GetRouteHeader(r)->pWaypointData;
                 for (std::size_t i = 0; i < points.size(); ++i) {
-                    if (auto p = WaypointProblem(points[i]))
+                    if (auto p = WaypointProblem(gps, points[i]))
                         return "route " + std::to_string(r + 1) + ", waypoint " +
                                std::to_string(i + 1) + ": " + *p;
                 }
@@ -209,9 +222,7 @@ std::optional<std::string> CheckRecords(const tobrel::TobrelFile& store, Kind ki
                 const auto& points = store.GetTrackHeader(t)->pTrackData;
                 for (std::size_t i = 0; i < points.size(); ++i) {
                     const tobrel::TrackData& d = points[i];
-                    auto p = CoordinateProblem("latitude", d.latitude);
-                    if (!p)
-                        p = CoordinateProblem("longitude", d.longitude);
+                    auto p = PositionProblem(gps, d.latitude, d.longitude);
                     if (!p)
                         p = FiniteProblem("altitude", d.altitude);
                     if (p)

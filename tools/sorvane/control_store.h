@@ -32,12 +32,15 @@ constexpr double kNoAltitude = -9999.0;
 // receiver position it came from.
 Position ForUpload(sorvane::TSorvane& gps, const Position& printed);
 
-// Why the control must not be given this coordinate ("latitude 95.6 is
-// outside -90 to 90", "longitude nan is not a finite number"), or nullopt.
-// `text` is the value as the file has it; empty to print the number.
-std::optional<std::string> CoordinateProblem(const char* name, double value,
-                                             std::string_view text = {});
-// Same for an altitude or a proximity distance, which need only be finite.
+// Why the control must not be given a position in its datum: a coordinate
+// that is not finite, or one outside the earth once converted into WGS 84, as
+// the receiver would get it. A local datum hands out longitudes a little
+// beyond 180 near the date line, which are fine. The texts are the values as
+// the file has them; empty to print the numbers.
+std::optional<std::string> PositionProblem(sorvane::TSorvane& gps, double lat, double lon,
+                                           std::string_view latText = {},
+                                           std::string_view lonText = {});
+// Why an altitude or a proximity distance cannot be taken: it is not finite.
 std::optional<std::string> FiniteProblem(const char* name, double value,
                                          std::string_view text = {});
 
@@ -52,7 +55,8 @@ bool CopyFromControl(sorvane::TSorvane& gps, Kind kind, tobrel::TobrelFile& stor
 // The first record of a kind that the control must not be given, named by its
 // place in the store ("waypoint 3: latitude 95.6 is outside -90 to 90"), or
 // nullopt when every record may go.
-std::optional<std::string> CheckRecords(const tobrel::TobrelFile& store, Kind kind);
+std::optional<std::string> CheckRecords(sorvane::TSorvane& gps, const tobrel::TobrelFile& store,
+                                        Kind kind);
 
 // Adds the store's records of a kind to the control's store. With `correct`
 // each position goes through ForUpload (positions that a download handed out

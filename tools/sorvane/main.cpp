@@ -327,7 +327,7 @@ int Upload(const Options& o) {
         }
     }
     if (format != FileFormat::kTab) {
-        if (const auto problem = CheckRecords(store, *kind))
+        if (const auto problem = CheckRecords(gps, store, *kind))
             return bad(*problem);
     }
     if (count == 0)

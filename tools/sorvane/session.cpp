@@ -167,17 +167,36 @@ int Session::Failure(Kind kind, bool upload, const Counts& c) {
     // Without identification nothing has shown that a receiver is there.
     if (!c.seen && !identified_)
         return NoAnswer();
-    const bool overrun =
-        !upload && c.seen &&
-        (c.most > c.total || (kind == Kind::kWaypoints && gps_->GetWaypointCount() >= c.total));
-    if (overrun)
-        return Fail(kExitTransfer, what + "the receiver sent more than the " +
-                                       std::to_string(c.total) + " records it announced");
-    std::string why = code == EIO ? "the line hung up" : "the receiver stopped";
-    if (!c.seen)
-        why += upload ? " answering" : " before sending any record";
-    else
-        why += (upload ? " answering after " : " before the end, at ") + OfRecords(c.done, c.total);
+    const std::string last =
+        c.seen ? " (last count " + std::to_string(c.done) + " of " + std::to_string(c.total) + ")"
+               : "";
+    const std::string announced = std::to_string(c.total) + " " +
+                                  (kind == Kind::kWaypoints ? "waypoints" : "records") +
+                                  " it announced";
+    std::string why;
+    if (code == EIO) {
+        why = "the line hung up" + last;
+    } else if (upload) {
+        why = "the receiver stopped answering" + last;
+    } else if (c.seen && c.most > c.total) {
+        why = "the receiver sent more than the " + announced;
+    } else if (kind == Kind::kWaypoints) {
+        // A failed waypoint download keeps what came, which tells the two apart.
+        const int n = gps_->GetWaypointCount();
+        if (c.seen)
+            why = n >= c.total
+                      ? "the receiver sent more than the " + announced
+                      : "the receiver stopped after " + std::to_string(n) + " of the " + announced;
+        else
+            why = n == 0 ? "the receiver stopped before sending any waypoint"
+                         : "the receiver sent another number of waypoints than it announced (" +
+                               std::to_string(n) + " taken)";
+    } else if (!c.seen) {
+        why = "the receiver stopped before sending any record";
+    } else {
+        // Progress comes every tenth record, so the last few are not seen.
+        why = "the receiver stopped before the end or sent more than the " + announced + last;
+    }
     return Fail(kExitTransfer, what + why);
 }
 

@@ -75,10 +75,12 @@ class FieldReader {
         }
         return true;
     }
-    bool Coordinate(std::string_view text, const char* name, double* out) {
-        if (!Number(text, name, out))
+    // Latitude and longitude, checked as the receiver would get them.
+    bool Place(sorvane::TSorvane& gps, std::string_view latText, std::string_view lonText,
+               Position* out) {
+        if (!Number(latText, "latitude", &out->lat) || !Number(lonText, "longitude", &out->lon))
             return false;
-        if (auto p = CoordinateProblem(name, *out, text))
+        if (auto p = PositionProblem(gps, out->lat, out->lon, latText, lonText))
             return Fail(*p);
         return true;
     }
@@ -139,16 +141,15 @@ struct WaypointFields {
     std::int16_t symbol = 0, display = 0;
 };
 
-bool ReadWaypoint(FieldReader& r, const std::vector<std::string_view>& f, const char* what,
-                  WaypointFields* w) {
+bool ReadWaypoint(sorvane::TSorvane& gps, FieldReader& r, const std::vector<std::string_view>& f,
+                  const char* what, WaypointFields* w) {
     if (f.size() != 9)
         return r.Fail(std::string(what) + " line has " + std::to_string(f.size()) +
                       " fields; it takes 9: " + kWaypointFields);
     if (f[1].find_first_not_of(' ') == std::string_view::npos)
         return r.Fail(std::string(what) + " without a name");
     long long symbol = 0, display = 0;
-    if (!r.Coordinate(f[3], "latitude", &w->at.lat) ||
-        !r.Coordinate(f[4], "longitude", &w->at.lon) || !r.Finite(f[5], "altitude", &w->at.alt) ||
+    if (!r.Place(gps, f[3], f[4], &w->at) || !r.Finite(f[5], "altitude", &w->at.alt) ||
         !r.Whole(f[6], "symbol", -32768, 65535, &symbol) ||
         !r.Whole(f[7], "display", -32768, 65535, &display) || !r.Finite(f[8], "proximity", &w->dst))
         return false;
@@ -232,7 +233,7 @@ std::optional<LineProblem> LoadTabRecords(std::string_view text, Kind kind, sorv
         const int routes = gps.GetRouteCount();
         if (kind == Kind::kWaypoints && tag == "W") {
             WaypointFields w;
-            if (!ReadWaypoint(r, f, "a waypoint", &w))
+            if (!ReadWaypoint(gps, r, f, "a waypoint", &w))
                 return bad();
             const Position p = ForUpload(gps, w.at);
             if (!gps.AddWaypoint(w.name, w.comment, p.lat, p.lon, p.alt, w.symbol, w.display,
@@ -257,8 +258,7 @@ std::optional<LineProblem> LoadTabRecords(std::string_view text, Kind kind, sorv
                             "time");
             Position at;
             std::uint32_t time = 0;
-            if (!r.Coordinate(f[1], "latitude", &at.lat) ||
-                !r.Coordinate(f[2], "longitude", &at.lon) || !r.Finite(f[3], "altitude", &at.alt) ||
+            if (!r.Place(gps, f[1], f[2], &at) || !r.Finite(f[3], "altitude", &at.alt) ||
                 !r.Time(f[4], f.size() == 6 ? f[5] : std::string_view(), &time))
                 return bad();
             if (tracks == 0)
@@ -278,7 +278,7 @@ std::optional<LineProblem> LoadTabRecords(std::string_view text, Kind kind, sorv
             ++*count;
         } else if (kind == Kind::kRoutes && tag == "RW") {
             WaypointFields w;
-            if (!ReadWaypoint(r, f, "a route waypoint", &w))
+            if (!ReadWaypoint(gps, r, f, "a route waypoint", &w))
                 return bad();
             if (routes == 0)
                 return fail("a route waypoint needs a route line (R) before it");
