@@ -7,6 +7,7 @@
 
 #include "control/tsorvane.h"
 #include "data/tobrel_file.h"
+#include "link/device_records.h"
 #include "text/cp932.h"
 #include "text/numbers.h"
 
@@ -70,9 +71,19 @@ Position ForUpload(sorvane::TSorvane& gps, const Position& printed) {
         wgs84.alt = kNoAltitude;
     for (int i = 0; i < kSteps; ++i)
         wgs84 = step(wgs84, printed, toLocal(wgs84));
+    // The receiver's position was whole wire units; the altitude's shift
+    // depends on it, so the altitude is found again from that position.
+    wgs84.lat = sorvane::PositionFromWire(sorvane::PositionToWire(wgs84.lat));
+    wgs84.lon = sorvane::PositionFromWire(sorvane::PositionToWire(wgs84.lon));
+    for (int i = 0; i < 2 && !noAltitude; ++i)
+        wgs84.alt += printed.alt - toLocal(wgs84).alt;
     Position local = printed;
     for (int i = 0; i < kSteps; ++i)
         local = step(local, wgs84, toWgs84(local));
+    // The last bits of latitude and longitude keep changing the altitude's
+    // shift; with them held it is found exactly (0 going back as 0).
+    for (int i = 0; i < 2 && !noAltitude; ++i)
+        local.alt += wgs84.alt - toWgs84(local).alt;
     return local;
 }
 

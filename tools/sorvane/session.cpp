@@ -143,7 +143,11 @@ int Session::Transfer(Kind kind, bool upload) {
     progress_.End();
     if (InterruptSignal() != 0)
         return Interrupted(kind, upload, counts);
-    return ok ? 0 : Failure(kind, upload, counts);
+    // A receiver that holds no tracks or routes announces none and ends at
+    // once; the control fails such a download, yet nothing is missing.
+    const bool nothingHeld = !upload && kind != Kind::kWaypoints && counts.seen &&
+                             counts.total == 0 && counts.most == 0 && gps.GetErrorCode() == 0;
+    return ok || nothingHeld ? 0 : Failure(kind, upload, counts);
 }
 
 int Session::Interrupted(Kind kind, bool upload, const Counts& counts) {

@@ -1,7 +1,9 @@
 #include "tab_format.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "control/tsorvane.h"
@@ -19,6 +21,19 @@ using sorvane::FormatFixed;
 constexpr const char* kWaypointFields =
     "W, name, comment, latitude, longitude, altitude, symbol, display and proximity";
 
+// An altitude or a distance: the shortest digits that give back the float
+// the receiver sent (as a float), or, converted into a local datum where it
+// is no float, the double the control handed out.
+std::string Measure(double v) {
+    if (std::fabs(v) <= std::numeric_limits<float>::max() &&
+        static_cast<double>(static_cast<float>(v)) == v) {
+        char text[64];
+        const auto r = std::to_chars(text, text + sizeof text, static_cast<float>(v));
+        return std::string(text, r.ptr);
+    }
+    return sorvane::FormatShortest(v);
+}
+
 std::string Quoted(std::string_view text) {
     constexpr std::size_t kShown = 40;
     return "\"" + std::string(text.substr(0, kShown)) + (text.size() > kShown ? "...\"" : "\"");
@@ -29,8 +44,8 @@ void AppendWaypoint(std::string& out, const char* tag, const std::string& name,
                     int display, double dst) {
     out += tag;
     for (const std::string& field :
-         {name, comment, FormatFixed(lat, 9), FormatFixed(lon, 9), FormatFixed(alt, 3),
-          std::to_string(symbol), std::to_string(display), FormatFixed(dst, 3)}) {
+         {name, comment, FormatFixed(lat, 9), FormatFixed(lon, 9), Measure(alt),
+          std::to_string(symbol), std::to_string(display), Measure(dst)}) {
         out += '\t';
         out += field;
     }
@@ -196,8 +211,8 @@ void AppendTabRecords(sorvane::TSorvane& gps, Kind kind, std::string& out) {
                         gps.GetTrackPosition(t, s, p, &lat, &lon, &alt);
                         const auto time = static_cast<std::uint32_t>(gps.GetTrackUnixTime(t, s, p));
                         out += "P\t" + FormatFixed(lat, 9) + "\t" + FormatFixed(lon, 9) + "\t" +
-                               FormatFixed(alt, 3) + "\t" + std::to_string(time) + "\t" +
-                               IsoTime(time) + "\n";
+                               Measure(alt) + "\t" + std::to_string(time) + "\t" + IsoTime(time) +
+                               "\n";
                     }
                 }
             }
