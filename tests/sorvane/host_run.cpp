@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,12 +27,23 @@ namespace {
 
 std::atomic<int> g_serial{0};
 
+// A locale with a decimal comma, where the files must still read the same.
+constexpr const char* kLocale = "de_DE.UTF-8";
+
 std::string Unique(const std::string& stem) {
     return ::testing::TempDir() + "sorvane_host_" + stem + std::to_string(::getpid()) + "_" +
            std::to_string(g_serial++);
 }
 
 }  // namespace
+
+std::string Reason(int error) {
+    const locale_t german = ::newlocale(LC_ALL_MASK, kLocale, locale_t{});
+    std::string text = german != locale_t{} ? ::strerror_l(error, german) : std::strerror(error);
+    if (german != locale_t{})
+        ::freelocale(german);
+    return text;
+}
 
 std::string ReadFile(const std::string& path) {
     std::ostringstream s;
@@ -44,8 +57,8 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 HostRun Host(const std::string& arguments, const std::string& input) {
     const std::string base = Unique("run");
-    std::string command = "LC_ALL=de_DE.UTF-8 " SORVANE_PROGRAM " " + arguments + " >" + base +
-                          ".out 2>" + base + ".err";
+    std::string command = std::string("LC_ALL=") + kLocale + " " SORVANE_PROGRAM " " + arguments +
+                          " >" + base + ".out 2>" + base + ".err";
     if (!input.empty()) {
         WriteFile(base + ".in", input);
         command += " <" + base + ".in";

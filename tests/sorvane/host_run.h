@@ -19,6 +19,9 @@ struct HostRun {
 // `arguments` as a shell would split them; `input` becomes standard input.
 HostRun Host(const std::string& arguments, const std::string& input = "");
 
+// The system's text for an error number in the locale the program runs under.
+std::string Reason(int error);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 

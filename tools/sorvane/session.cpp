@@ -185,16 +185,16 @@ int Session::Failure(Kind kind, bool upload, const Counts& c) {
     } else if (c.seen && c.most > c.total) {
         why = "the receiver sent more than the " + announced;
     } else if (kind == Kind::kWaypoints) {
-        // A failed waypoint download keeps what came, which tells the two apart.
+        // A failed waypoint download keeps what came, which tells the two
+        // apart once the announced count is known (progress every tenth).
         const int n = gps_->GetWaypointCount();
         if (c.seen)
             why = n >= c.total
                       ? "the receiver sent more than the " + announced
                       : "the receiver stopped after " + std::to_string(n) + " of the " + announced;
         else
-            why = n == 0 ? "the receiver stopped before sending any waypoint"
-                         : "the receiver sent another number of waypoints than it announced (" +
-                               std::to_string(n) + " taken)";
+            why = "the receiver sent another number of waypoints than it announced (" +
+                  std::to_string(n) + " taken)";
     } else if (!c.seen) {
         why = "the receiver stopped before sending any record";
     } else {
