@@ -186,11 +186,13 @@ int Save(const Options& o, FileFormat format, const std::string& text,
     };
     switch (format) {
         case FileFormat::kTab:
-            if (!WriteText(path.empty() ? "-" : path, text))
-                return path.empty() ? Fail(kExitFailed, std::string("cannot write the output: ") +
-                                                            std::strerror(errno))
-                                    : failed(std::strerror(errno));
-            return 0;
+            if (path.empty() || path == "-") {
+                if (!WriteText("-", text))
+                    return Fail(kExitFailed,
+                                std::string("cannot write the output: ") + std::strerror(errno));
+                return 0;
+            }
+            return WriteText(path, text) ? 0 : failed(std::strerror(errno));
         case FileFormat::kGpx: {
             tobrel::GpxOptions options{sorvane::DatumShift{}};
             options.symbolTable = symbolTable;
@@ -222,9 +224,10 @@ int Download(const Options& o) {
         kinds = {*kind};
     if (kinds.empty())
         return Usage("download tracks, waypoints, routes or all?", "download");
-    const FileFormat format = o.output.empty() ? FileFormat::kTab : OutputFormat(o.output);
+    const bool toFile = !o.output.empty() && o.output != "-";
+    const FileFormat format = toFile ? OutputFormat(o.output) : FileFormat::kTab;
     // Better told now than after a long download.
-    if (!o.output.empty()) {
+    if (toFile) {
         if (const auto problem = OutputProblem(o.output))
             return Fail(kExitFailed, "cannot write " + o.output + ": " + *problem);
     }
@@ -252,7 +255,7 @@ int Download(const Options& o) {
     const HoldInterrupts hold;
     if (const int rc = Save(o, format, text, store, s.SymbolTable()); rc != 0)
         return rc;
-    if (!o.quiet && !o.output.empty())
+    if (!o.quiet && toFile)
         Note("wrote " + summary + " to " + o.output);
     return 0;
 }

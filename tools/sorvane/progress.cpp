@@ -36,25 +36,28 @@ std::string Duration(double seconds) {
 
 std::string RenderBar(const BarState& state, int width) {
     const bool known = state.total > 0 && state.done <= state.total;
-    std::string tail = " " + std::to_string(state.done);
-    if (known)
-        tail += "/" + std::to_string(state.total);
+    const std::string counts =
+        std::to_string(state.done) + (known ? "/" + std::to_string(state.total) : "");
+    std::string extra;
     const int gained = state.done - state.doneAtFirst;
     if (gained > 0 && state.seconds > 0) {
         const double rate = gained / state.seconds;
-        tail += "  " + sorvane::FormatFixed(rate, rate < 10 ? 1 : 0) + "/s";
+        extra += "  " + sorvane::FormatFixed(rate, rate < 10 ? 1 : 0) + "/s";
         if (known)
-            tail += "  " + Duration((state.total - state.done) / rate) + " left";
+            extra += "  " + Duration((state.total - state.done) / rate) + " left";
     }
+    // "label [####....] counts extra" in at most width - 1 columns, so that
+    // the terminal never wraps the line.
+    const int fixed = static_cast<int>(state.label.size() + 1 + counts.size() + extra.size());
+    const int room = width - 1 - fixed - 3;
     std::string line = state.label + " ";
-    const int room = width - 1 - static_cast<int>(line.size() + tail.size()) - 2;
     if (known && room >= kMinBar) {
-        const int filled =
-            static_cast<int>(static_cast<long long>(room) * state.done / state.total);
-        line += "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                std::string(static_cast<std::size_t>(room - filled), '.') + "]";
+        const auto filled =
+            static_cast<std::size_t>(static_cast<long long>(room) * state.done / state.total);
+        line += "[" + std::string(filled, '#') +
+                std::string(static_cast<std::size_t>(room) - filled, '.') + "] ";
     }
-    line += tail;
+    line += counts + extra;
     if (static_cast<int>(line.size()) > width - 1)
         line.resize(static_cast<std::size_t>(std::max(width - 1, 0)));
     return line;
