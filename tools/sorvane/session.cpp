@@ -60,6 +60,8 @@ int Session::Start(const std::string& datum) {
 }
 
 int Session::Identify(bool print) {
+    if (InterruptSignal() != 0)
+        return Fail(InterruptExitCode(), "interrupted");
     std::int32_t id = -1;
     std::int32_t version = 0;
     const std::string description = gps_->ReadProductID(&id, &version);
@@ -89,6 +91,8 @@ int Session::Identify(bool print) {
 }
 
 int Session::ChooseProduct() {
+    if (InterruptSignal() != 0)
+        return Fail(InterruptExitCode(), "interrupted");
     if (!o_.product)
         return Identify(false);
     if (!gps_->SetProductID(*o_.product))
@@ -207,7 +211,10 @@ int Session::Failure(Kind kind, bool upload, const Counts& c) {
 int Session::NoAnswer() {
     std::string m = "no answer from the receiver on port " + std::to_string(o_.port) + " (" +
                     PortDevice(o_.port) + ")";
-    if (SendsNmea())
+    const bool nmea = SendsNmea();
+    if (InterruptSignal() != 0)
+        return Fail(InterruptExitCode(), "interrupted");
+    if (nmea)
         m += ": it is sending NMEA sentences; switch its interface to the binary transfer mode "
              "and try again";
     else
