@@ -209,6 +209,7 @@ int Save(const Options& o, FileFormat format, const std::string& text,
             return 0;
         }
         case FileFormat::kNative:
+            errno = 0;
             if (!tobrel::WriteNativeFile(store, path))
                 return failed(errno != 0 ? std::strerror(errno) : "the data do not fit the file");
             return 0;
