@@ -24,11 +24,9 @@ constexpr ExitCodeEntry kExitCodes[] = {
     {kExitPort, "the port cannot be opened"},
     {kExitNoAnswer, "no answer from the receiver"},
     {kExitUnsupported, "the receiver's product is not supported"},
-    {kExitTransfer,
-     "the transfer failed: the receiver stopped, rejected a record or sent more "
-     "than it announced"},
+    {kExitTransfer, "the transfer failed: the receiver stopped or sent more than announced"},
     {kExitBadInput, "the file to upload cannot be read or holds a bad value"},
-    {kExitInterrupted, "interrupted (Ctrl-C): the transfer stopped, nothing was written"},
+    {kExitInterrupted, "interrupted (Ctrl-C): the transfer stopped, nothing written"},
 };
 
 // Speeds a serial line can be set to.
