@@ -209,6 +209,23 @@ TEST(SorvaneProgram, DownloadsWriteFilesTheDataLibraryReads) {
     EXPECT_EQ(quiet.err, "");
 }
 
+TEST(SorvaneProgram, AReceiverWithoutTracksOrRoutesDownloadsNone) {
+    for (const char* product : {"130", "87"}) {
+        SCOPED_TRACE(product);
+        gpssim::Options o = testsupport::ParseSimOptions(std::string("--product ") + product);
+        gpssim::DataSet d;
+        d.waypoints.push_back({"ONLY", "", 35.5, 139.5});
+        o.data = d;
+        RunningSimulator sim(o);
+        ASSERT_TRUE(sim.ok());
+        sim.port(1);
+        const HostRun r = Host("download all -q");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("# 0 routes, datum Tokyo\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("\nW\tONLY"), std::string::npos) << r.out;
+    }
+}
+
 TEST(SorvaneProgram, TrackTimesAreReceiverSecondsAndIsoTimesAndOldFilesStillRead) {
     RunningSimulator sim("--product 130");
     ASSERT_TRUE(sim.ok());
