@@ -196,7 +196,16 @@ std::string PortMapDevice(std::string_view text, std::string_view key) {
             continue;
         if (!EqualsNoCase(Trim(l.substr(0, eq)), key))
             continue;
-        const std::string_view value = Trim(l.substr(eq + 1));
+        std::string_view value = l.substr(eq + 1);
+        // A comment may follow the device after a blank; a # inside a path stays.
+        for (std::size_t hash = value.find('#'); hash != std::string_view::npos;
+             hash = value.find('#', hash + 1)) {
+            if (hash == 0 || value[hash - 1] == ' ' || value[hash - 1] == '\t') {
+                value = value.substr(0, hash);
+                break;
+            }
+        }
+        value = Trim(value);
         if (!value.empty())
             return std::string(value);
     }

@@ -30,7 +30,8 @@ struct PortSettings {
 std::string PortDevicePath(int port);
 // The device of key ("COM1") in the text of a port map file: the first line
 // key=device, blanks around either side and letter case of the key ignored;
-// lines starting with # are comments. Empty when no line names one.
+// lines starting with # are comments, and so is what follows a # after a
+// blank. Empty when no line names one.
 std::string PortMapDevice(std::string_view text, std::string_view key);
 
 // A serial line held exclusively, with the settings it had before it was

@@ -9,484 +9,347 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include "cli_common.h"
 #include "control/sorvane.h"
 #include "control/tsorvane.h"
+#include "control_store.h"
+#include "data/gpx_file.h"
+#include "data/native_file.h"
+#include "data/tobrel_file.h"
+#include "host_files.h"
+#include "interrupt.h"
+#include "session.h"
+#include "tab_format.h"
 #include "text/numbers.h"
 
 namespace {
+
+using namespace sorvane_cli;
+using sorvane::FormatFixed;
+
+// GPX holds WGS 84: with it selected the control hands positions out and
+// takes them in untouched, so a file gives back the very wire values.
+constexpr const char* kGpxDatum = "WGS 84";
 
 constexpr const char* kUsage = R"(Usage: sorvane <command> [options]
 
 Commands:
   identify                  ask the receiver who it is and print its product ID,
                             software version and description
-  download tracks|waypoints|routes
-                            fetch from the receiver and print what came
+  download tracks|waypoints|routes|all [--output FILE]
+                            fetch from the receiver and print what came, or
+                            write it to FILE: GPX for FILE.gpx, a native data
+                            file for FILE.tb2, else the form printed
   upload tracks|waypoints|routes FILE
-                            send what FILE holds (the form download prints)
+                            send what FILE holds: GPX, a native data file or
+                            the form download prints ("-": standard input)
   nmea [--seconds N]        print NMEA positions for N seconds (default 10),
                             then the satellites in view
   datums                    list the datums (index, name, ellipsoid)
   typelib                   print the control's interface description
   register, unregister      register the control library for this user, or
                             remove the registration
-  --help                    show this text
+  help [COMMAND]            show this text, or what COMMAND --help shows
+  --version                 show the program's version
 
 Options:
-  --port N       port number 1 to 9 (default 1)
-  --baud B       line speed (default 9600)
-  --datum NAME   datum of the positions printed and read (default Tokyo)
-  --product ID   use this product instead of asking the receiver first
+  --port N          port number 1 to 9 (default 1)
+  --baud B          line speed (default 9600)
+  --datum NAME      datum of the positions printed and read (default Tokyo);
+                    any letter case, with or without blanks ("wgs84");
+                    GPX files are always WGS 84
+  --product ID      use this product instead of asking the receiver first
+  -o, --output FILE where download writes (default: standard output)
+  -q, --quiet       no progress on standard error
+  -h, --help        this text, or after a command that command's
 
-Port N is the device named by $SORVANE_COMN, else by the line COMN= in
+Port N is the device named by $SORVANE_COMN, else by the line COMN=... of
 $XDG_CONFIG_HOME/sorvane/ports.conf, else /dev/ttyS<N-1>.
+
+Transfers show their progress on standard error: a bar with the count, the
+rate and the time left on a terminal, a line every ten records otherwise.
+Ctrl-C stops a transfer after the record in hand and writes nothing; a second
+Ctrl-C quits at once. Every value of a file is checked before anything is
+sent.
 
 Download and upload files have one record a line, fields separated by tabs,
 numbers with a decimal point whatever the locale:
   W name comment latitude longitude altitude symbol display proximity
   T name            a track; S starts a segment of it;
-  P latitude longitude altitude time        a point (receiver seconds)
+  P latitude longitude altitude seconds time
+                    a point: receiver seconds (since 1989-12-31) and the same
+                    time in ISO 8601 UTC; either may be empty
   R name            a route; RW (as W) a waypoint of it
 Lines starting with # are comments.
+
 )";
 
-struct Options {
-    int port = 1;
-    std::int32_t baud = 9600;
-    std::string datum = "Tokyo";
-    std::optional<std::int32_t> product;
-    int seconds = 10;
-    std::vector<std::string> words;  // what is not an option
+struct CommandHelp {
+    const char* name;
+    const char* text;
 };
 
-bool ParseInt(const char* text, long min, long max, long* out) {
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text, &end, 10);
-    if (*text == '\0' || *end != '\0' || errno != 0 || v < min || v > max)
-        return false;
-    *out = v;
-    return true;
+constexpr CommandHelp kCommands[] = {
+    {"identify", R"(Usage: sorvane identify [--port N] [--baud B]
+
+Asks the receiver on the port who it is and prints its product ID, software
+version and description. Exits with 5 when the product is not supported.
+)"},
+    {"download", R"(Usage: sorvane download tracks|waypoints|routes|all [--output FILE]
+                        [--port N] [--baud B] [--datum NAME] [--product ID] [--quiet]
+
+Fetches the tracks, waypoints or routes (all: the three, one after the other)
+from the receiver. Without --output they are printed in the tab form (see
+sorvane --help) with positions in the datum of --datum. With --output FILE:
+  FILE.gpx   GPX 1.1, positions in WGS 84
+  FILE.tb2   the desktop program's data file, positions in --datum
+  otherwise  the tab form
+The file is written only when everything arrived; a file that was there stays
+as it was until then. Ctrl-C stops the transfer and writes nothing.
+)"},
+    {"upload", R"(Usage: sorvane upload tracks|waypoints|routes FILE
+                      [--port N] [--baud B] [--datum NAME] [--product ID] [--quiet]
+
+Sends the tracks, waypoints or routes that FILE holds to the receiver. FILE
+is GPX (positions in WGS 84), the desktop program's data file (.tb2) or the
+tab form download prints ("-" reads standard input); the other two take
+positions in the datum of --datum. Every value is checked before anything is
+sent: a position outside the earth, a number that is none, a time that does
+not read or a waypoint without a name stops the upload with the line (or the
+record) that holds it, and nothing is sent.
+)"},
+    {"nmea", R"(Usage: sorvane nmea [--seconds N] [--port N] [--baud B]
+
+Prints the positions of a receiver that sends NMEA sentences for N seconds
+(default 10), then the satellites in view.
+)"},
+    {"datums", R"(Usage: sorvane datums
+
+Lists the datums: index, name and ellipsoid. --datum takes any of the names.
+)"},
+    {"typelib", R"(Usage: sorvane typelib
+
+Prints the description of the control's automation interface.
+)"},
+    {"register", R"(Usage: sorvane register
+
+Records the control library for this user, where hosts find it by class
+identifier or program identifier.
+)"},
+    {"unregister", R"(Usage: sorvane unregister
+
+Removes the registration that register made.
+)"},
+};
+
+const CommandHelp* FindCommand(std::string_view name) {
+    for (const CommandHelp& c : kCommands) {
+        if (name == c.name)
+            return &c;
+    }
+    return nullptr;
 }
 
-// 0 on success, else the exit code for a usage error (after a message).
-int ParseOptions(int argc, char** argv, int first, Options* o) {
-    for (int i = first; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        long v = 0;
-        auto value = [&](long min, long max) -> bool {
-            if (i + 1 >= argc || !ParseInt(argv[i + 1], min, max, &v)) {
-                std::fprintf(stderr, "sorvane: %s needs a number from %ld to %ld\n", argv[i], min,
-                             max);
-                return false;
-            }
-            ++i;
-            return true;
-        };
-        if (arg == "--port") {
-            if (!value(0, 255))
-                return 2;
-            o->port = static_cast<int>(v);
-        } else if (arg == "--baud") {
-            if (!value(1, 4000000))
-                return 2;
-            o->baud = static_cast<std::int32_t>(v);
-        } else if (arg == "--product") {
-            if (!value(0, 65535))
-                return 2;
-            o->product = static_cast<std::int32_t>(v);
-        } else if (arg == "--seconds") {
-            if (!value(0, 86400))
-                return 2;
-            o->seconds = static_cast<int>(v);
-        } else if (arg == "--datum") {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "sorvane: --datum needs a name\n");
-                return 2;
-            }
-            o->datum = argv[++i];
-        } else if (arg.starts_with("--")) {
-            std::fprintf(stderr, "sorvane: unknown option: %s\n", argv[i]);
-            return 2;
-        } else {
-            o->words.emplace_back(arg);
-        }
-    }
-    return 0;
+int Usage(const std::string& message, const char* command = nullptr) {
+    return Fail(kExitUsage, message + "\nTry 'sorvane " +
+                                (command ? std::string(command) + " " : "") + "--help'.");
 }
 
-bool Created(const sorvane::TSorvane& gps) {
-    if (gps.ok())
-        return true;
-    std::fprintf(stderr, "sorvane: the control could not be created (0x%08X)\n",
-                 static_cast<unsigned>(gps.LastResult()));
-    return false;
-}
-
-// A control with the line settings and datum of the options.
-bool Prepare(sorvane::TSorvane& gps, const Options& o) {
-    if (!Created(gps))
-        return false;
-    gps.set_CommPort(static_cast<std::int16_t>(o.port));
-    gps.set_BaudRate(o.baud);
-    gps.SelectDatumByName(o.datum);
-    if (gps.GetDatumName() != o.datum) {
-        std::fprintf(stderr, "sorvane: unknown datum \"%s\", using %s\n", o.datum.c_str(),
-                     gps.GetDatumName().c_str());
-    }
-    return true;
-}
-
-void ReportLineFailure(sorvane::TSorvane& gps, const Options& o, const char* what) {
-    const int code = gps.GetErrorCode();
-    if (code == EPROTO) {
-        std::fprintf(stderr,
-                     "sorvane: %s on port %d failed: the receiver kept rejecting a packet\n", what,
-                     o.port);
-    } else if (code != 0) {
-        std::fprintf(stderr, "sorvane: %s on port %d failed: %s\n", what, o.port,
-                     std::strerror(code));
-    } else {
-        std::fprintf(stderr, "sorvane: %s on port %d failed: no answer from a receiver\n", what,
-                     o.port);
-    }
-}
-
-// Asks the receiver who it is, which makes its product the one the transfers
-// use, and prints the answer if asked to; false (after a message) when
-// nothing answers.
-bool AskProduct(sorvane::TSorvane& gps, const Options& o, bool print) {
-    std::int32_t id = -1;
-    std::int32_t version = 0;
-    const std::string description = gps.ReadProductID(&id, &version);
-    if (id < 0) {
-        ReportLineFailure(gps, o, "identification");
-        return false;
-    }
-    if (print) {
-        std::printf("Product ID: %d\n", id);
-        std::printf("Software version: %d\n", version);
-        std::printf("Description: %s\n", description.c_str());
-    }
-    return true;
-}
-
-// The product the transfers use: given, or asked from the receiver.
-bool ChooseProduct(sorvane::TSorvane& gps, const Options& o) {
-    if (!o.product)
-        return AskProduct(gps, o, false);
-    if (!gps.SetProductID(*o.product)) {
-        std::fprintf(stderr, "sorvane: product %d is not in the product table\n", *o.product);
-        return false;
-    }
-    return true;
+std::string Counted(int n, Kind kind) {
+    std::string name = KindName(kind);
+    if (n == 1)
+        name.pop_back();
+    return std::to_string(n) + " " + name;
 }
 
 int Identify(const Options& o) {
-    sorvane::TSorvane gps;
-    return Prepare(gps, o) && AskProduct(gps, o, true) ? 0 : 1;
+    CatchInterrupts();
+    Session s(o);
+    if (const int rc = s.Start(o.datum); rc != 0)
+        return rc;
+    return s.Identify(true);
 }
 
-void PrintHeader(sorvane::TSorvane& gps, int n, const char* what) {
-    std::printf("# %d %s, datum %s\n", n, what, gps.GetDatumName().c_str());
-}
-
-using sorvane::FormatFixed;
-
-void PrintWaypoint(const char* tag, const std::string& name, const std::string& comment, double lat,
-                   double lon, double alt, int symbol, int display, double dst) {
-    std::printf("%s\t%s\t%s\t%s\t%s\t%s\t%d\t%d\t%s\n", tag, name.c_str(), comment.c_str(),
-                FormatFixed(lat, 9).c_str(), FormatFixed(lon, 9).c_str(),
-                FormatFixed(alt, 3).c_str(), symbol, display, FormatFixed(dst, 3).c_str());
-}
-
-void PrintWaypoints(sorvane::TSorvane& gps) {
-    const int n = gps.GetWaypointCount();
-    PrintHeader(gps, n, "waypoints");
-    for (int i = 0; i < n; ++i) {
-        PrintWaypoint("W", gps.GetWaypointID(i), gps.GetWaypointComment(i),
-                      gps.GetWaypointLatitude(i), gps.GetWaypointLongitude(i),
-                      gps.GetWaypointAltitude(i), gps.GetWaypointSmbl(i), gps.GetWaypointDspl(i),
-                      gps.GetWaypointDst(i));
-    }
-}
-
-void PrintRoutes(sorvane::TSorvane& gps) {
-    const int n = gps.GetRouteCount();
-    PrintHeader(gps, n, "routes");
-    for (int r = 0; r < n; ++r) {
-        std::printf("R\t%s\n", gps.GetRouteName(r).c_str());
-        const int m = gps.GetRouteWaypointCount(r);
-        for (int w = 0; w < m; ++w) {
-            PrintWaypoint("RW", gps.GetRouteWaypointID(r, w), gps.GetRouteWaypointComment(r, w),
-                          gps.GetRouteWaypointLatitude(r, w), gps.GetRouteWaypointLongitude(r, w),
-                          gps.GetRouteWaypointAltitude(r, w), gps.GetRouteWaypointSmbl(r, w),
-                          gps.GetRouteWaypointDspl(r, w), gps.GetRouteWaypointDst(r, w));
-        }
-    }
-}
-
-void PrintTracks(sorvane::TSorvane& gps) {
-    const int n = gps.GetTrackCount();
-    PrintHeader(gps, n, "tracks");
-    for (int t = 0; t < n; ++t) {
-        std::printf("T\t%s\n", gps.GetTrackName(t).c_str());
-        const int segments = gps.GetTrackSegmentCount(t);
-        for (int s = 0; s < segments; ++s) {
-            std::printf("S\n");
-            const int points = gps.GetTrackSegmentDataCount(t, s);
-            for (int p = 0; p < points; ++p) {
-                double lat = 0, lon = 0, alt = 0;
-                gps.GetTrackPosition(t, s, p, &lat, &lon, &alt);
-                std::printf("P\t%s\t%s\t%s\t%u\n", FormatFixed(lat, 9).c_str(),
-                            FormatFixed(lon, 9).c_str(), FormatFixed(alt, 3).c_str(),
-                            static_cast<unsigned>(gps.GetTrackUnixTime(t, s, p)));
-            }
-        }
-    }
-}
-
-enum class Kind { Tracks, Waypoints, Routes };
-
-// What each kind is fetched, sent and printed with.
-struct KindCalls {
-    std::int32_t (sorvane::TSorvane::*download)();
-    bool (sorvane::TSorvane::*upload)();
-    void (*print)(sorvane::TSorvane&);
-};
-
-const KindCalls& CallsOf(Kind kind) {
-    using T = sorvane::TSorvane;
-    static const KindCalls calls[] = {
-        {&T::DownloadTrack, &T::UploadTrack, PrintTracks},
-        {&T::DownloadWaypoint, &T::UploadWaypoint, PrintWaypoints},
-        {&T::DownloadRoute, &T::UploadRoute, PrintRoutes},
+// Writes what was downloaded; 0 or an exit code after a message.
+int Save(const Options& o, FileFormat format, const std::string& text,
+         const tobrel::TobrelFile& store, int symbolTable) {
+    const std::string& path = o.output;
+    const auto failed = [&](const std::string& why) {
+        return Fail(kExitFailed, "cannot write " + path + ": " + why);
     };
-    return calls[static_cast<int>(kind)];
-}
-
-std::optional<Kind> KindOf(const std::string& word) {
-    if (word == "tracks" || word == "track")
-        return Kind::Tracks;
-    if (word == "waypoints" || word == "waypoint")
-        return Kind::Waypoints;
-    if (word == "routes" || word == "route")
-        return Kind::Routes;
-    return std::nullopt;
-}
-
-void ShowProgress(sorvane::TSorvane& gps) {
-    gps.SetOnReceiving([](std::int32_t received, std::int32_t total) {
-        std::fprintf(stderr, "received %d of %d\n", received, total);
-    });
+    switch (format) {
+        case FileFormat::kTab:
+            if (path.empty() || path == "-") {
+                if (!WriteText("-", text))
+                    return Fail(kExitFailed,
+                                std::string("cannot write the output: ") + std::strerror(errno));
+                return 0;
+            }
+            return WriteText(path, text) ? 0 : failed(std::strerror(errno));
+        case FileFormat::kGpx: {
+            tobrel::GpxOptions options{sorvane::DatumShift{}};
+            options.symbolTable = symbolTable;
+            tobrel::GpxReport report;
+            const tobrel::GpxResult r = tobrel::WriteGpx(path, store, options, &report);
+            if (!r)
+                return failed(r.Describe());
+            if (report.replacedCharacters > 0)
+                Note(path + ": " + std::to_string(report.replacedCharacters) +
+                     " characters had no GPX form and were written as \"?\"");
+            if (report.skippedPoints > 0)
+                Note(path + ": " + std::to_string(report.skippedPoints) +
+                     " points without a valid position were left out");
+            return 0;
+        }
+        case FileFormat::kNative:
+            errno = 0;
+            if (!tobrel::WriteNativeFile(store, path))
+                return failed(errno != 0 ? std::strerror(errno) : "the data do not fit the file");
+            return 0;
+    }
+    return kExitFailed;
 }
 
 int Download(const Options& o) {
-    const std::optional<Kind> kind = o.words.size() == 2 ? KindOf(o.words[1]) : std::nullopt;
-    if (!kind) {
-        std::fprintf(stderr, "sorvane: download tracks, waypoints or routes?\n");
-        return 2;
+    std::vector<Kind> kinds;
+    if (o.words.size() == 2 && o.words[1] == "all")
+        kinds = {Kind::kTracks, Kind::kWaypoints, Kind::kRoutes};
+    else if (const auto kind = o.words.size() == 2 ? KindOf(o.words[1]) : std::nullopt)
+        kinds = {*kind};
+    if (kinds.empty())
+        return Usage("download tracks, waypoints, routes or all?", "download");
+    const bool toFile = !o.output.empty() && o.output != "-";
+    const FileFormat format = toFile ? OutputFormat(o.output) : FileFormat::kTab;
+    // Better told now than after a long download.
+    if (toFile) {
+        if (const auto problem = OutputProblem(o.output))
+            return Fail(kExitFailed, "cannot write " + o.output + ": " + *problem);
     }
-    sorvane::TSorvane gps;
-    if (!Prepare(gps, o) || !ChooseProduct(gps, o))
-        return 1;
-    ShowProgress(gps);
-    const KindCalls& calls = CallsOf(*kind);
-    if (!(gps.*calls.download)()) {
-        ReportLineFailure(gps, o, "the download");
-        return 1;
+    CatchInterrupts();
+    Session s(o);
+    if (const int rc = s.Start(format == FileFormat::kGpx ? kGpxDatum : o.datum); rc != 0)
+        return rc;
+    if (const int rc = s.ChooseProduct(); rc != 0)
+        return rc;
+    sorvane::TSorvane& gps = s.gps();
+    std::string text;
+    tobrel::TobrelFile store;
+    std::string summary;
+    for (const Kind kind : kinds) {
+        if (const int rc = s.Download(kind); rc != 0)
+            return rc;
+        summary += (summary.empty() ? "" : ", ") + Counted(RecordCount(gps, kind), kind);
+        if (format == FileFormat::kTab)
+            AppendTabRecords(gps, kind, text);
+        else if (!CopyFromControl(gps, kind, store))
+            return Fail(kExitFailed, "out of memory");
     }
-    calls.print(gps);
+    if (InterruptSignal() != 0)
+        return Fail(InterruptExitCode(), "interrupted; nothing was written");
+    const HoldInterrupts hold;
+    if (const int rc = Save(o, format, text, store, s.SymbolTable()); rc != 0)
+        return rc;
+    if (!o.quiet && toFile)
+        Note("wrote " + summary + " to " + o.output);
     return 0;
 }
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', pos);
-        fields.push_back(line.substr(pos, tab - pos));
-        if (tab == std::string::npos)
-            return fields;
-        pos = tab + 1;
+// Reads a GPX file for an upload of a kind; 0 or kExitBadInput after a message.
+int ReadGpxFile(const std::string& path, Kind kind, int symbolTable, bool warn,
+                tobrel::TobrelFile& store) {
+    tobrel::GpxOptions options{sorvane::DatumShift{}};
+    options.symbolTable = symbolTable;
+    options.requireNames = kind != Kind::kTracks;
+    tobrel::GpxReport report;
+    tobrel::TobrelFile read;
+    const tobrel::GpxResult r = tobrel::ReadGpx(path, options, read, &report);
+    if (!r) {
+        const std::string where = r.line > 0 ? ":" + std::to_string(r.line) : "";
+        return Fail(kExitBadInput, path + where + ": " + r.message);
     }
-}
-
-bool ToDouble(const std::string& text, double* out) {
-    return sorvane::ParseDecimal(text, out);
-}
-
-bool ToLong(const std::string& text, long long* out) {
-    char* end = nullptr;
-    errno = 0;
-    *out = std::strtoll(text.c_str(), &end, 10);
-    return !text.empty() && *end == '\0' && errno == 0;
-}
-
-struct Position {
-    double lat = 0, lon = 0, alt = 0;
-};
-
-// The altitude the control gives a waypoint that has none; it converts the
-// position at that height both ways and keeps the altitude itself as it is.
-constexpr double kNoAltitude = -9999.0;
-
-// A file holds positions as a download printed them: converted by the control
-// into the datum. The control's conversion back differs from the exact
-// inverse by up to a few centimetres, so the position handed back to it is
-// corrected until the control's own conversion gives the receiver's position
-// that was printed; an upload then sends the very values downloaded.
-Position ForUpload(sorvane::TSorvane& gps, const Position& printed) {
-    const bool noAltitude = printed.alt == kNoAltitude;
-    const auto toLocal = [&](const Position& w) {
-        Position l = w;
-        gps.TransformDatumWGS84IntoLocal(w.lat, w.lon, w.alt, &l.lat, &l.lon, &l.alt);
-        return l;
-    };
-    const auto toWgs84 = [&](const Position& l) {
-        Position w = l;
-        gps.TransformDatumLocalIntoWGS84(l.lat, l.lon, l.alt, &w.lat, &w.lon, &w.alt);
-        return w;
-    };
-    // Each step shrinks the error by the ratio of the datum shift to the
-    // earth's radius, so a few steps reach the last bit.
-    constexpr int kSteps = 4;
-    const auto step = [&](const Position& p, const Position& want, const Position& got) {
-        return Position{p.lat + want.lat - got.lat, p.lon + want.lon - got.lon,
-                        noAltitude ? kNoAltitude : p.alt + want.alt - got.alt};
-    };
-    Position wgs84 = toWgs84(printed);
-    if (noAltitude)
-        wgs84.alt = kNoAltitude;
-    for (int i = 0; i < kSteps; ++i)
-        wgs84 = step(wgs84, printed, toLocal(wgs84));
-    Position local = printed;
-    for (int i = 0; i < kSteps; ++i)
-        local = step(local, wgs84, toWgs84(local));
-    return local;
-}
-
-struct WaypointFields {
-    std::string name, comment;
-    double lat = 0, lon = 0, alt = 0, dst = 0;
-    std::int16_t symbol = 0, display = 0;
-};
-
-bool ParseWaypoint(sorvane::TSorvane& gps, const std::vector<std::string>& f, WaypointFields* w) {
-    long long symbol = 0, display = 0;
-    if (f.size() != 9 || !ToDouble(f[3], &w->lat) || !ToDouble(f[4], &w->lon) ||
-        !ToDouble(f[5], &w->alt) || !ToLong(f[6], &symbol) || !ToLong(f[7], &display) ||
-        !ToDouble(f[8], &w->dst) || symbol < -32768 || symbol > 65535 || display < -32768 ||
-        display > 65535)
-        return false;
-    const Position p = ForUpload(gps, {w->lat, w->lon, w->alt});
-    w->lat = p.lat;
-    w->lon = p.lon;
-    w->alt = p.alt;
-    w->name = f[1];
-    w->comment = f[2];
-    w->symbol = static_cast<std::int16_t>(symbol);
-    w->display = static_cast<std::int16_t>(display);
-    return true;
-}
-
-// Fills the control's store of one kind from the file; false with a message.
-bool LoadFile(sorvane::TSorvane& gps, Kind kind, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "sorvane: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    std::string line;
-    int lineNo = 0;
-    int count = 0;
-    auto bad = [&](const char* why) {
-        std::fprintf(stderr, "sorvane: %s:%d: %s\n", path.c_str(), lineNo, why);
-        return false;
-    };
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
-        const std::vector<std::string> f = SplitTabs(line);
-        const std::string& tag = f[0];
-        const int tracks = gps.GetTrackCount();
-        const int routes = gps.GetRouteCount();
-        if (kind == Kind::Waypoints && tag == "W") {
-            WaypointFields w;
-            if (!ParseWaypoint(gps, f, &w))
-                return bad(
-                    "a waypoint needs 8 fields: name, comment, latitude, longitude, "
-                    "altitude, symbol, display, proximity");
-            if (!gps.AddWaypoint(w.name, w.comment, w.lat, w.lon, w.alt, w.symbol, w.display,
-                                 w.dst))
-                return bad("the control did not take the waypoint");
-            ++count;
-        } else if (kind == Kind::Tracks && tag == "T") {
-            if (f.size() != 2 || !gps.AddTrack(f[1]))
-                return bad("a track line is T and a name");
-            ++count;
-        } else if (kind == Kind::Tracks && tag == "S") {
-            if (tracks == 0 || !gps.AddTrackSegment(tracks - 1))
-                return bad("a segment needs a track line before it");
-        } else if (kind == Kind::Tracks && tag == "P") {
-            double lat = 0, lon = 0, alt = 0;
-            long long t = 0;
-            if (f.size() != 5 || !ToDouble(f[1], &lat) || !ToDouble(f[2], &lon) ||
-                !ToDouble(f[3], &alt) || !ToLong(f[4], &t) || t < 0 || t > 0xFFFFFFFFLL)
-                return bad("a point needs latitude, longitude, altitude and time");
-            const int segments = tracks > 0 ? gps.GetTrackSegmentCount(tracks - 1) : 0;
-            const Position p = ForUpload(gps, {lat, lon, alt});
-            if (segments == 0 ||
-                !gps.AddTrackData(tracks - 1, segments - 1, p.lat, p.lon, p.alt,
-                                  static_cast<std::int32_t>(static_cast<std::uint32_t>(t))))
-                return bad("a point needs a segment line before it");
-        } else if (kind == Kind::Routes && tag == "R") {
-            if (f.size() != 2 || !gps.AddRoute(f[1]))
-                return bad("a route line is R and a name");
-            ++count;
-        } else if (kind == Kind::Routes && tag == "RW") {
-            WaypointFields w;
-            if (!ParseWaypoint(gps, f, &w))
-                return bad("a route waypoint needs 8 fields as a waypoint");
-            if (routes == 0 || !gps.AddRouteWaypoint(routes - 1, w.name, w.comment, w.lat, w.lon,
-                                                     w.alt, w.symbol, w.display, w.dst))
-                return bad("a route waypoint needs a route line before it");
-        }
-        // Records of the other kinds are skipped, so one file can hold them all.
-    }
-    if (count == 0)
-        return bad("nothing of that kind in the file");
-    return true;
+    if (warn && report.replacedCharacters > 0)
+        Note(path + ": " + std::to_string(report.replacedCharacters) +
+             " characters have no form on the receiver and became \"?\"");
+    if (warn && report.cutTexts > 0)
+        Note(path + ": " + std::to_string(report.cutTexts) +
+             " names or comments were cut at their length limit");
+    if (warn && report.droppedTimes > 0)
+        Note(path + ": " + std::to_string(report.droppedTimes) +
+             " times lie outside what a receiver holds and were left out");
+    store = std::move(read);
+    return 0;
 }
 
 int Upload(const Options& o) {
     const std::optional<Kind> kind = o.words.size() == 3 ? KindOf(o.words[1]) : std::nullopt;
-    if (!kind) {
-        std::fprintf(stderr, "sorvane: upload tracks, waypoints or routes, and a file\n");
-        return 2;
+    if (!kind)
+        return Usage("upload tracks, waypoints or routes, and a file", "upload");
+    if (!o.output.empty())
+        return Usage("--output is for download", "upload");
+    const std::string& path = o.words[2];
+    const FileFormat format = InputFormat(path);
+    CatchInterrupts();
+    Session s(o);
+    if (const int rc = s.Start(format == FileFormat::kGpx ? kGpxDatum : o.datum); rc != 0)
+        return rc;
+    sorvane::TSorvane& gps = s.gps();
+    const auto bad = [&](const std::string& why) { return Fail(kExitBadInput, path + ": " + why); };
+    // Everything is read and checked before the receiver hears of it.
+    int count = 0;
+    tobrel::TobrelFile store;
+    switch (format) {
+        case FileFormat::kTab: {
+            std::string problem;
+            const std::optional<std::string> text = ReadText(path, &problem);
+            if (!text)
+                return bad(problem);
+            if (const auto p = LoadTabRecords(*text, *kind, gps, &count))
+                return Fail(kExitBadInput,
+                            path + ":" + std::to_string(p->line) + ": " + p->message);
+            break;
+        }
+        case FileFormat::kGpx:
+            if (const int rc =
+                    ReadGpxFile(path, *kind, tobrel::kGpxDefaultSymbolTable, true, store);
+                rc != 0)
+                return rc;
+            count = RecordCount(store, *kind);
+            break;
+        case FileFormat::kNative: {
+            tobrel::NativeReadError error = tobrel::NativeReadError::kNone;
+            if (!tobrel::ReadNativeFile(store, path, &error))
+                return bad(NativeReadMessage(error));
+            count = RecordCount(store, *kind);
+            break;
+        }
     }
-    sorvane::TSorvane gps;
-    if (!Prepare(gps, o) || !LoadFile(gps, *kind, o.words[2]) || !ChooseProduct(gps, o))
-        return 1;
-    ShowProgress(gps);
-    if (!(gps.*CallsOf(*kind).upload)()) {
-        ReportLineFailure(gps, o, "the upload");
-        return 1;
+    if (format != FileFormat::kTab) {
+        if (const auto problem = CheckRecords(gps, store, *kind))
+            return bad(*problem);
     }
-    std::printf("uploaded\n");
+    if (count == 0)
+        return bad(std::string("no ") + KindName(*kind) + " in the file");
+    if (const int rc = s.ChooseProduct(); rc != 0)
+        return rc;
+    // Symbol names read by the table of the receiver's product.
+    if (format == FileFormat::kGpx && s.SymbolTable() != tobrel::kGpxDefaultSymbolTable) {
+        if (const int rc = ReadGpxFile(path, *kind, s.SymbolTable(), false, store); rc != 0)
+            return rc;
+    }
+    // A native file holds what a download handed out in the datum.
+    if (format != FileFormat::kTab &&
+        !CopyToControl(store, *kind, format == FileFormat::kNative, gps))
+        return Fail(kExitFailed, "the control did not take the records");
+    if (const int rc = s.Upload(*kind); rc != 0)
+        return rc;
+    std::printf("uploaded %s\n", Counted(count, *kind).c_str());
     return 0;
 }
 
@@ -530,7 +393,7 @@ int Nmea(const Options& o) {
 int Datums() {
     sorvane::TSorvane gps;
     if (!Created(gps))
-        return 1;
+        return kExitFailed;
     const int n = gps.GetDatumCount();
     for (int i = 0; i < n; ++i)
         std::printf("%d\t%s\t%s\n", i, gps.GetEntryDatumName(i).c_str(),
@@ -545,9 +408,32 @@ int Register(bool add) {
     if (hr != 0) {
         std::fprintf(stderr, "sorvane: %s failed (0x%08X) for %s\n",
                      add ? "registration" : "unregistration", static_cast<unsigned>(hr), path);
-        return 1;
+        return kExitFailed;
     }
     std::printf("%s %s\n", add ? "registered in" : "unregistered from", path);
+    return 0;
+}
+
+int Version() {
+    std::printf("sorvane %s\n", SORVANE_VERSION_TEXT);
+    sorvane::TSorvane gps;
+    if (gps.ok()) {
+        const std::int32_t v = gps.GetVersion();
+        std::printf("control %d.%d\n", v >> 16, v & 0xFFFF);
+    }
+    return 0;
+}
+
+int Help(std::string_view command) {
+    if (command.empty()) {
+        std::fputs(kUsage, stdout);
+        std::fputs(ExitCodeHelp().c_str(), stdout);
+        return 0;
+    }
+    const CommandHelp* help = FindCommand(command);
+    if (help == nullptr)
+        return Usage("unknown command: " + std::string(command));
+    std::fputs(help->text, stdout);
     return 0;
 }
 
@@ -557,33 +443,37 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     if (argc < 2) {
         std::fputs(kUsage, stderr);
-        return 2;
+        std::fputs(ExitCodeHelp().c_str(), stderr);
+        return kExitUsage;
     }
     const std::string_view command = argv[1];
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    if (command == "--help" || command == "-h" || command == "help")
+        return argc > 3 ? Usage("help takes one command") : Help(argc == 3 ? argv[2] : "");
+    if (command == "--version")
+        return argc == 2 ? Version() : Usage("--version takes nothing more");
+    if (FindCommand(command) == nullptr)
+        return Usage("unknown command: " + std::string(command));
     Options o;
     o.words.emplace_back(command);
     if (const int rc = ParseOptions(argc, argv, 2, &o); rc != 0)
         return rc;
-    if (command == "identify" && o.words.size() == 1)
-        return Identify(o);
+    if (o.help)
+        return Help(command);
     if (command == "download")
         return Download(o);
     if (command == "upload")
         return Upload(o);
-    if (command == "nmea" && o.words.size() == 1)
+    if (o.words.size() != 1)
+        return Usage(std::string(command) + " takes no " + o.words[1], argv[1]);
+    if (command == "identify")
+        return Identify(o);
+    if (command == "nmea")
         return Nmea(o);
-    if (command == "datums" && o.words.size() == 1)
+    if (command == "datums")
         return Datums();
-    if (command == "typelib" && o.words.size() == 1) {
+    if (command == "typelib") {
         std::fputs(sorvane_type_library(), stdout);
         return 0;
     }
-    if ((command == "register" || command == "unregister") && o.words.size() == 1)
-        return Register(command == "register");
-    std::fprintf(stderr, "sorvane: unknown command: %s\nTry 'sorvane --help'.\n", argv[1]);
-    return 2;
+    return Register(command == "register");
 }

@@ -34,11 +34,18 @@ TEST_F(PortMap, EnvironmentThenFileThenTheNumberedSerialDevice) {
         EXPECT_EQ(PortDevicePath(none), "") << none;
     std::ofstream(dir_ / "sorvane" / "ports.conf")
         << "# receivers\n\nCOM1=/dev/ttyUSB0\r\n com3 = /dev/ttyACM1 \nCOM4=\nbroken line\n"
-        << "COM2=/dev/ttyUSB9\n";
+        << "COM2=/dev/ttyUSB9\n"
+        << "COM5=/dev/ttyACM5  # the receiver's cable\nCOM6=/dev/ttyUSB6\t#\n"
+        << "COM7=/dev/by-name/port#2 # a path with # in it\nCOM8= # nothing yet\n";
     EXPECT_EQ(PortDevicePath(1), "/dev/ttyUSB0");
     EXPECT_EQ(PortDevicePath(3), "/dev/ttyACM1");
     EXPECT_EQ(PortDevicePath(4), "/dev/ttyS3");
     EXPECT_EQ(PortDevicePath(2), "/dev/ttyUSB9");
+    // A comment after the device is not part of it.
+    EXPECT_EQ(PortDevicePath(5), "/dev/ttyACM5");
+    EXPECT_EQ(PortDevicePath(6), "/dev/ttyUSB6");
+    EXPECT_EQ(PortDevicePath(7), "/dev/by-name/port#2");
+    EXPECT_EQ(PortDevicePath(8), "/dev/ttyS7");
     ScopedEnv env("SORVANE_COM2", "/dev/pts/77");
     EXPECT_EQ(PortDevicePath(2), "/dev/pts/77");
     // Without XDG_CONFIG_HOME the file is under ~/.config.
