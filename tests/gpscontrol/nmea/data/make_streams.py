@@ -329,8 +329,9 @@ def phone_dual_talker():
         s.add(sentence("GPZDA,%s,%s,%s,%d,00,00" % (c.hms(), c.when.strftime("%d"),
                                                     c.when.strftime("%m"), c.when.year)),
               sentence("PGLOR,1,FIX,1.0,1.0"), gsa("GN", c, gps_used), gsa("BD", c, bds_used),
-              gsv("GP", GPS[:6] + qzss), gsv("BD", bds), sentence("GNGNS,%s,%s,AA,12,0.9,%.1f,39.5,,"
-                                                                   % (c.hms(), c.position(), c.alt)))
+              gsv("GP", GPS[:6] + qzss), gsv("BD", bds),
+              sentence("GNGNS,%s,%s,AA,12,0.9,%.1f,39.5,," % (c.hms(), c.position(), c.alt),
+                       bad=i == 2))
         if i == 1:
             s.add("\x10\x02\xfe\x01\x00\x33\x10\x03" + CRLF, "$GPGSV,3,1,12,05,12,040,3" + CRLF,
                   "GPGGA,000002.00,junk without a dollar" + CRLF)
