@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -153,9 +154,10 @@ void NmeaReceiver::Shared::Run() {
             int queued = 0;
             if (::ioctl(fd, FIONREAD, &queued) != 0 || queued <= 0)
                 queued = 1024;
-            buffer.resize(static_cast<std::size_t>(queued) < kMaxChunk
-                              ? static_cast<std::size_t>(queued)
-                              : kMaxChunk);
+            // No more than the ring has room for: a chunk that does not fit
+            // would be dropped whole, and the rest waits in the driver.
+            const std::size_t room = ring.FreeSpace() - 1;
+            buffer.resize(std::min({static_cast<std::size_t>(queued), kMaxChunk, room}));
             const ssize_t n = ::read(fd, buffer.data(), buffer.size());
             if (n > 0) {
                 Feed(buffer.data(), static_cast<std::size_t>(n));

@@ -3,7 +3,10 @@
 #include "nmea/nmea_receiver.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +17,7 @@
 
 #include "control/dispatch_members.h"
 #include "control/sorvane_ctrl.h"
+#include "recorded_streams.h"
 #include "support/sim_fixture.h"
 
 namespace sorvane {
@@ -234,6 +238,100 @@ TEST(ControlNmea, StartQueryAndStop) {
     NmeaReceiver again(nullptr);
     EXPECT_TRUE(again.openDevice(sim.path(), 9600));
 }
+
+// A pseudo-terminal the test writes, as a receiver would.
+class Terminal {
+  public:
+    Terminal() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+            return;
+        path_ = ::ptsname(master_);
+        // Raw, so that the line discipline neither echoes nor changes a byte.
+        const int slave = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios t{};
+        if (slave >= 0 && ::tcgetattr(slave, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(slave, TCSANOW, &t);
+        }
+        if (slave >= 0)
+            ::close(slave);
+    }
+    ~Terminal() { HangUp(); }
+    const std::string& path() const { return path_; }
+    bool Write(const std::string& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+            if (n <= 0)
+                return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+    void HangUp() {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+  private:
+    int master_ = -1;
+    std::string path_;
+};
+
+class StreamThroughThePort : public ::testing::TestWithParam<const char*> {};
+
+// Each recorded stream written to the port at once, as the driver holds it
+// for a reader that fell behind (more than the ring takes in one piece): every
+// fix, the last one when the line hangs up, every satellite, and the lines
+// thrown away counted.
+TEST_P(StreamThroughThePort, GivesEveryFixAndEverySatellite) {
+    const recorded::Stream s = recorded::Load(GetParam());
+    Terminal port;
+    ASSERT_FALSE(port.path().empty());
+    std::mutex mutex;
+    std::vector<NmeaFix> fixes;
+    int sentences = 0;
+    ReceiverHandlers h;
+    h.fix = [&](const NmeaFix& f) {
+        std::lock_guard lock(mutex);
+        if (f.kind != FixKind::kStale)
+            fixes.push_back(f);
+    };
+    h.sentence = [&](std::string_view) {
+        std::lock_guard lock(mutex);
+        ++sentences;
+    };
+    NmeaReceiver receiver(h);
+    ASSERT_TRUE(receiver.openDevice(port.path(), 9600));
+    ASSERT_TRUE(Eventually([&] { return receiver.isThreadActive(); }));
+    ASSERT_TRUE(port.Write(s.bytes));
+    // A terminal that hangs up drops what is still queued in it.
+    ASSERT_TRUE(Eventually([&] { return receiver.status().bytes == s.bytes.size(); }));
+    port.HangUp();
+    ASSERT_TRUE(Eventually([&] { return receiver.status().state == SourceState::kEnded; }));
+    const ReceiverStatus status = receiver.status();
+    receiver.close();
+
+    std::lock_guard lock(mutex);
+    recorded::ExpectFixes(s, fixes, 1e-9);
+    EXPECT_EQ(recorded::Sorted(receiver.satellites()), s.satellites);
+    EXPECT_EQ(receiver.satelliteCount(), s.inView);
+    ASSERT_TRUE(receiver.lastFix().has_value());
+    EXPECT_EQ(receiver.lastFix()->utc, fixes.back().utc);
+    // Every byte counted; the damaged lines of the phone's stream thrown away
+    // (five with wrong checksums, two without a "$").
+    const std::size_t lines = recorded::Lines(s.bytes).size();
+    const std::uint64_t rejected = s.name == "phone_dual_talker" ? 7 : 0;
+    EXPECT_EQ(std::tuple(status.bytes, status.sentences, status.rejected, status.message),
+              std::tuple(s.bytes.size(), lines - rejected, rejected,
+                         "the line " + port.path() + " hung up"));
+    EXPECT_EQ(static_cast<std::size_t>(sentences), lines - 2 * (rejected != 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(ChipFamilies, StreamThroughThePort,
+                         ::testing::ValuesIn(recorded::kStreamNames));
 
 }  // namespace
 }  // namespace sorvane

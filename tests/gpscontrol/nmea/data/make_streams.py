@@ -333,7 +333,7 @@ def phone_dual_talker():
               sentence("GNGNS,%s,%s,AA,12,0.9,%.1f,39.5,," % (c.hms(), c.position(), c.alt),
                        bad=i == 2))
         if i == 1:
-            s.add("\x10\x02\xfe\x01\x00\x33\x10\x03" + CRLF, "$GPGSV,3,1,12,05,12,040,3" + CRLF,
+            s.add("\x10\x02\xfe\x01\x33\x10\x03" + CRLF, "$GPGSV,3,1,12,05,12,040,3" + CRLF,
                   "GPGGA,000002.00,junk without a dollar" + CRLF)
     s.satellites = sky("GPS", GPS[:6], gps_used) + [("QZSS", 1, 58, 190, 43, "used")] + sky(
         "BeiDou", [(n - 200, e, a, r) for n, e, a, r in bds], [n - 200 for n in bds_used])
