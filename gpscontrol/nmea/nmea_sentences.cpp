@@ -327,8 +327,9 @@ void NmeaSentences::Gga(const Fields& f, std::string_view talker) {
 }
 
 void NmeaSentences::Gsa(const Fields& f, std::string_view talker) {
+    long mode = 0;
     if (f.has(2)) {
-        const long mode = AtoL(f.at(2));
+        mode = AtoL(f.at(2));
         if (mode >= 1 && mode <= 3)
             mode_ = static_cast<std::int32_t>(mode);
     }
@@ -357,7 +358,7 @@ void NmeaSentences::Gsa(const Fields& f, std::string_view talker) {
         if (c == Constellation::kSbas || c == Constellation::kQzss)
             c = Constellation::kGps;
     }
-    sky_.ApplyGsa(c, std::span<const std::int16_t>(used, n));
+    sky_.ApplyGsa(c, std::span<const std::int16_t>(used, n), mode == 1);
 }
 
 void NmeaSentences::Gsv(const Fields& f, std::string_view talker) {

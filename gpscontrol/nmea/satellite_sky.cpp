@@ -141,7 +141,7 @@ bool SatelliteSky::ApplyGsv(const GsvMessage& m) {
     return true;
 }
 
-void SatelliteSky::ApplyGsa(Constellation c, std::span<const std::int16_t> used) {
+void SatelliteSky::ApplyGsa(Constellation c, std::span<const std::int16_t> used, bool noFix) {
     std::lock_guard lock(mutex_);
     const bool again = std::find(gsaCycle_.begin(), gsaCycle_.end(), c) != gsaCycle_.end();
     if (gsaCycle_.empty() || again) {
@@ -150,6 +150,10 @@ void SatelliteSky::ApplyGsa(Constellation c, std::span<const std::int16_t> used)
             gsaCycle_.clear();
     }
     gsaCycle_.push_back(c);
+    if (noFix) {
+        for (auto& u : used_)
+            u.clear();
+    }
     if (c != Constellation::kUnknown)
         used_[static_cast<std::size_t>(c)].assign(used.begin(), used.end());
 }

@@ -59,9 +59,10 @@ class SatelliteSky {
     // True when the message completed its set, so that the full list changed.
     bool ApplyGsv(const GsvMessage& m);
     // A GSA of constellation c (kUnknown when nothing tells) and the
-    // satellites it names as used. The first GSA of a cycle empties the table;
-    // a cycle's GSAs of other constellations do not.
-    void ApplyGsa(Constellation c, std::span<const std::int16_t> used);
+    // satellites it names as used; one without a fix uses none of any
+    // constellation. The first GSA of a cycle empties the table; a cycle's
+    // GSAs of other constellations do not.
+    void ApplyGsa(Constellation c, std::span<const std::int16_t> used, bool noFix = false);
     // Everything at once, as a daemon reports it.
     void Replace(std::int32_t inView, std::vector<SatelliteInfo> satellites);
 

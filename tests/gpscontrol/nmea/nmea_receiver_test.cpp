@@ -239,6 +239,80 @@ TEST(ControlNmea, StartQueryAndStop) {
     EXPECT_TRUE(again.openDevice(sim.path(), 9600));
 }
 
+// A receiver of today through the control: GN positions and the satellites of
+// four systems, a fix that comes and goes, all in the receiver events.
+TEST(ControlNmea, SeveralSystemsAndAFixThatComesAndGoes) {
+    gpssim::Options o = NmeaOptions(60, 50.0);
+    o.nmea.systems = {gpssim::NmeaSystem::kGps, gpssim::NmeaSystem::kGlonass,
+                      gpssim::NmeaSystem::kGalileo, gpssim::NmeaSystem::kBeiDou};
+    o.nmea.satellites = 7;
+    o.nmea.fixLoss = {{0.2, 0.1}};  // cycles 11 to 15
+    RunningSimulator sim(o);
+    ASSERT_TRUE(sim.ok());
+    const PortSettings port = sim.port(6);
+    std::mutex mutex;
+    std::vector<NmeaFix> fixes;
+    std::vector<ReceiverStatus> statuses;
+    int satelliteEvents = 0;
+    CSorvaneCtrl ctrl;
+    ctrl.SetCommPort(port.port);
+    ctrl.ConnectReceiver([&](const ReceiverEvent& e) {
+        std::lock_guard lock(mutex);
+        if (e.kind == ReceiverEvent::Kind::kFix)
+            fixes.push_back(*e.fix);
+        if (e.kind == ReceiverEvent::Kind::kStatus)
+            statuses.push_back(*e.status);
+        satelliteEvents += e.kind == ReceiverEvent::Kind::kSatellites ? 1 : 0;
+    });
+    ASSERT_TRUE(ctrl.StartNMEAReceiving());
+    EXPECT_EQ(ctrl.GetReceiverStatus().state, SourceState::kRunning);
+    sim.sim().ResumeNmea();
+    ASSERT_TRUE(Eventually([&] {
+        std::lock_guard lock(mutex);
+        return fixes.size() >= 25;
+    }));
+    const std::vector<SatelliteInfo> list = ctrl.GetSatelliteList();
+    const int inView = ctrl.GetNumSatellite();
+    std::int16_t prn = 0, elevation = 0, azimuth = 0, snr = 0;
+    const bool entry23 = ctrl.GetSatelliteData(23, &prn, &elevation, &azimuth, &snr);
+    ctrl.StopNMEAReceiving();
+    EXPECT_EQ(ctrl.GetReceiverStatus().state, SourceState::kStopped);
+
+    const auto cycles = sim.sim().NmeaCycles();
+    std::lock_guard lock(mutex);
+    int lost = 0;
+    for (const NmeaFix& f : fixes) {
+        const auto c = std::ranges::find(cycles, f.time, &gpssim::NmeaCycle::unixTime);
+        ASSERT_NE(c, cycles.end()) << f.time;
+        SCOPED_TRACE(c->number);
+        EXPECT_EQ(f.valid != 0, c->valid);
+        EXPECT_EQ(f.valid != 0, c->number < 11 || c->number > 15);
+        lost += c->valid ? 0 : 1;
+        EXPECT_DOUBLE_EQ(f.utc, static_cast<double>(c->unixTime));
+        EXPECT_EQ(std::tuple(f.quality, f.satellitesUsed, f.mode),
+                  std::tuple(c->valid ? 1 : 0, c->satellitesUsed, c->valid ? 3 : 1));
+        if (c->valid) {
+            EXPECT_NEAR(f.latitude, c->latitude, 1e-9);
+            EXPECT_NEAR(f.longitude, c->longitude, 1e-9);
+            EXPECT_DOUBLE_EQ(f.fixAltitude, c->altitude);
+        }
+    }
+    EXPECT_EQ(lost, 5);
+    std::vector<std::tuple<std::string, int, int, int, int, bool>> expected, got;
+    for (const gpssim::NmeaSatellite& v : cycles.back().sky)
+        expected.emplace_back(v.system, v.number, v.elevation, v.azimuth, v.snr, v.used);
+    for (const SatelliteInfo& i : list)
+        got.emplace_back(ConstellationName(i.constellation), i.number, i.elevation, i.azimuth,
+                         i.snr, i.used);
+    std::sort(expected.begin(), expected.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(std::tuple(inView, entry23), std::tuple(28, true));
+    EXPECT_GT(satelliteEvents, 20);
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.front().state, SourceState::kRunning);
+}
+
 // A pseudo-terminal the test writes, as a receiver would.
 class Terminal {
   public:
