@@ -41,8 +41,13 @@ int RemainingMs(Clock::time_point deadline) {
 }  // namespace
 
 struct GpsdReceiver::Shared {
-    explicit Shared(const ReceiverHandlers& handlers)
-        : handlers(handlers), board(SourceKind::kGpsd, handlers.status) {}
+    // Once stopped (a handler may close the receiver and let its host go),
+    // the thread raises nothing more.
+    explicit Shared(const ReceiverHandlers& h)
+        : handlers(h), board(SourceKind::kGpsd, [this](const ReceiverStatus& s) {
+              if (handlers.status && !stop.load())
+                  handlers.status(s);
+          }) {}
     ~Shared() { CloseFds(); }
 
     void Run();
@@ -103,7 +108,14 @@ int GpsdReceiver::Shared::Connect() {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const std::string service = std::to_string(port);
-    if (const int r = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found); r != 0) {
+    const int lookup = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    // A close that did not wait for the lookup has let the receiver go.
+    if (stop.load()) {
+        if (lookup == 0)
+            ::freeaddrinfo(found);
+        return -1;
+    }
+    if (const int r = lookup; r != 0) {
         board.Set(SourceState::kFailed, r == EAI_SYSTEM ? errno : EHOSTUNREACH,
                   "cannot find the gpsd host " + host + ": " + ::gai_strerror(r));
         return -1;
@@ -163,8 +175,11 @@ void GpsdReceiver::Shared::Send(std::string_view text) {
 }
 
 void GpsdReceiver::Shared::Line(std::string_view line) {
-    if (handlers.sentence)
+    if (handlers.sentence) {
         handlers.sentence(line);
+        if (stop.load())
+            return;
+    }
     GpsdReport report;
     if (!decoder.Decode(line, &report)) {
         board.Count(0, 0, 1);
@@ -199,7 +214,7 @@ void GpsdReceiver::Shared::Line(std::string_view line) {
                 satellitesUsed = report.satellitesUsed;
                 const auto count = static_cast<std::int32_t>(report.satellites.size());
                 sky.Replace(count, std::move(report.satellites));
-                if (handlers.satellites)
+                if (handlers.satellites && !stop.load())
                     handlers.satellites();
             }
             break;
@@ -209,7 +224,7 @@ void GpsdReceiver::Shared::Line(std::string_view line) {
 }
 
 void GpsdReceiver::Shared::Emit(const NmeaFix& fix) {
-    if (handlers.fix)
+    if (handlers.fix && !stop.load())
         handlers.fix(fix);
 }
 

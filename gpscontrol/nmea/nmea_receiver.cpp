@@ -40,16 +40,25 @@ std::string_view WithoutLineEnd(const char* line) {
 }  // namespace
 
 struct NmeaReceiver::Shared {
-    explicit Shared(const ReceiverHandlers& handlers)
-        : handlers(handlers),
-          board(SourceKind::kSerial, handlers.status),
+    // Once stopped (a handler may close the receiver and let its host go),
+    // the thread raises nothing more.
+    explicit Shared(const ReceiverHandlers& h)
+        : handlers(h),
+          board(SourceKind::kSerial,
+                [this](const ReceiverStatus& s) {
+                    if (handlers.status && !stop.load())
+                        handlers.status(s);
+                }),
           sentences([this](const NmeaFix& fix) {
               if (fix.kind != FixKind::kStale)
                   board.SetLastFix(fix);
-              if (this->handlers.fix)
-                  this->handlers.fix(fix);
+              if (handlers.fix && !stop.load())
+                  handlers.fix(fix);
           }) {
-        sentences.SetSatellitesHandler(handlers.satellites);
+        sentences.SetSatellitesHandler([this] {
+            if (handlers.satellites && !stop.load())
+                handlers.satellites();
+        });
     }
     ~Shared() { CloseFds(); }
 
@@ -100,8 +109,11 @@ void NmeaReceiver::Shared::Feed(const char* bytes, std::size_t length) {
             ++rejected;
             continue;
         }
-        if (handlers.sentence)
+        if (handlers.sentence) {
             handlers.sentence(WithoutLineEnd(text));
+            if (stop.load())
+                break;
+        }
         const NmeaTake took = sentences.Take(text);
         if (took == NmeaTake::kParsed || took == NmeaTake::kOther) {
             ++taken;
@@ -114,12 +126,12 @@ void NmeaReceiver::Shared::Feed(const char* bytes, std::size_t length) {
 
 void NmeaReceiver::Shared::HangUp(int error) {
     hungUp = true;
+    // No RMC will close the cycle in hand.
+    sentences.Flush();
     std::string message = "the line " + path + " hung up";
     if (error != 0)
         message += std::string(": ") + std::strerror(error);
     board.Set(SourceState::kEnded, error, std::move(message));
-    // No RMC will close the cycle in hand.
-    sentences.Flush();
 }
 
 void NmeaReceiver::Shared::Run() {
@@ -184,14 +196,23 @@ NmeaReceiver::~NmeaReceiver() {
     close();
 }
 
+NmeaReceiver::Shared& NmeaReceiver::Fresh() {
+    // A receiver stopped from inside its own event left its state to the
+    // thread that is still finishing; start afresh.
+    if (shared_->detached.load())
+        shared_ = std::make_shared<Shared>(handlers_);
+    shared_->stop.store(false);
+    return *shared_;
+}
+
 bool NmeaReceiver::open(std::uint8_t port, std::uint32_t baud) {
     if (open_.load())
         return false;
     const std::string path = PortDevicePath(port);
     if (path.empty()) {
         errorCode_ = ENODEV;
-        shared_->board.Set(SourceState::kFailed, ENODEV,
-                           "port " + std::to_string(port) + " names no device");
+        Fresh().board.Set(SourceState::kFailed, ENODEV,
+                          "port " + std::to_string(port) + " names no device");
         return false;
     }
     return openDevice(path, baud);
@@ -200,11 +221,7 @@ bool NmeaReceiver::open(std::uint8_t port, std::uint32_t baud) {
 bool NmeaReceiver::openDevice(const std::string& path, std::uint32_t baud) {
     if (open_.load())
         return false;
-    // A receiver stopped from inside its own event left its state to the
-    // thread that is still finishing; start afresh.
-    if (shared_->detached.load())
-        shared_ = std::make_shared<Shared>(handlers_);
-    Shared& s = *shared_;
+    Shared& s = Fresh();
     const auto fail = [&](int error) {
         errorCode_ = error;
         s.board.Set(SourceState::kFailed, error,
@@ -223,7 +240,6 @@ bool NmeaReceiver::openDevice(const std::string& path, std::uint32_t baud) {
     s.path = path;
     s.wake = wake;
     s.hungUp = false;
-    s.stop.store(false);
     s.launched.store(false);
     s.board.Set(SourceState::kRunning, 0, "");
     try {

@@ -50,6 +50,8 @@ class NmeaReceiver : public PositionSource {
 
   private:
     struct Shared;
+    // The state for an open, stopped by no one.
+    Shared& Fresh();
     // The thread keeps its own reference, so that the state outlives a close
     // that came from inside an event handler.
     ReceiverHandlers handlers_;

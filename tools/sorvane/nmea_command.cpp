@@ -59,12 +59,14 @@ Q is the fix quality of the GGA sentence (1 GNSS, 2 differential, 4 RTK fixed,
   SYSTEM NUMBER prn PRN elevation E azimuth A snr S [used]
 
 Exit status: 0 when positions came (Ctrl-C ends the run normally); 1 when the
-port cannot be opened, sends no NMEA sentences, or hangs up, or when gpsd is
-not running, sends no positions or goes away (each with its message); 2 for a
-usage error.
+port cannot be opened, sends no NMEA sentence in its first 5 seconds, or hangs
+up, or when gpsd is not running, sends no positions or goes away (each with its
+message); 2 for a usage error.
 )";
 
 constexpr double kNoAltitude = -9999.0;
+// How long a port may stay silent before the command gives up on it.
+constexpr auto kSilence = std::chrono::seconds(5);
 
 struct Options {
     int port = 1;
@@ -326,7 +328,8 @@ int NmeaCommand(int argc, char** argv, int first) {
     }
 
     using Clock = std::chrono::steady_clock;
-    const auto end = Clock::now() + std::chrono::seconds(o.seconds);
+    const auto start = Clock::now();
+    const auto end = start + std::chrono::seconds(o.seconds);
     std::string failure;
     bool noDeviceSaid = false;
     std::uint64_t fixes = 0;
@@ -346,6 +349,10 @@ int NmeaCommand(int argc, char** argv, int first) {
             std::printf("%s\n", line.c_str());
         fixes += ready.size();
         std::fflush(stdout);
+        // A port silent for the first seconds will not start talking: say so
+        // now rather than at the end.
+        if (!o.gpsd && Clock::now() - start >= kSilence && gps.GetReceiverStatus().sentences == 0)
+            break;
         if (!status)
             continue;
         if (status->state == SORVANE_RECEIVER_FAILED || status->state == SORVANE_RECEIVER_ENDED) {
@@ -377,16 +384,18 @@ int NmeaCommand(int argc, char** argv, int first) {
         return 1;
     }
     if (!o.gpsd && last.sentences == 0) {
+        const auto waited = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
         std::fflush(stdout);
         if (last.bytes > 0) {
             std::fprintf(stderr,
                          "sorvane: port %d sent no NMEA sentences in %d s, only %llu bytes of "
                          "something else: is the receiver in its binary mode, or at another "
                          "speed than %d baud?\n",
-                         o.port, o.seconds, static_cast<unsigned long long>(last.bytes), o.baud);
+                         o.port, waited, static_cast<unsigned long long>(last.bytes), o.baud);
         } else {
             std::fprintf(stderr, "sorvane: port %d sent no NMEA sentences in %d s\n", o.port,
-                         o.seconds);
+                         waited);
         }
         return 1;
     }

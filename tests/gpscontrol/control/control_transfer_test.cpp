@@ -136,6 +136,17 @@ TEST(ControlTransfers, TwoReceiversRaiseFixesOnTheirOwnControlsOnly) {
     EXPECT_FALSE(b.foreignFix);
 }
 
+// Starts the receiver of a control a handler will let go, and waits until no
+// control is left alive beyond the `before` count.
+void StartUntilReleased(SorvaneCtrl* object, int before) {
+    ASSERT_EQ(sorvane_invoke(object, sorvane_get_dispid("StartNMEAReceiving"),
+                             SORVANE_DISPATCH_METHOD, nullptr, 0, nullptr),
+              kOk);
+    for (int i = 0; i < 3000 && LiveObjectCount() != before; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(LiveObjectCount(), before);
+}
+
 // A host may let go of a control from inside one of its events: the control
 // lives on until the call or the event that raised it has returned.
 TEST(ControlTransfers, AHostMayReleaseItsLastReferenceInsideAnEvent) {
@@ -194,12 +205,7 @@ TEST(ControlTransfers, AHostMayReleaseItsLastReferenceInsideAnEvent) {
     port.vt = SORVANE_VT_I2;
     port.u.iVal = 6;
     ASSERT_EQ(sorvane_invoke(r.object, 2, SORVANE_DISPATCH_PROPERTYPUT, &port, 1, nullptr), kOk);
-    ASSERT_EQ(sorvane_invoke(r.object, sorvane_get_dispid("StartNMEAReceiving"),
-                             SORVANE_DISPATCH_METHOD, nullptr, 0, nullptr),
-              kOk);
-    for (int i = 0; i < 3000 && LiveObjectCount() != before; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(LiveObjectCount(), before);
+    StartUntilReleased(r.object, before);
     EXPECT_EQ(r.events, 1);
 }
 
@@ -289,33 +295,36 @@ TEST(ControlReceiver, FixesSatellitesStatusAndLinesThroughTheWrapper) {
     h.gps.StopNMEAReceiving();
 }
 
-// A host may let go of a control inside a receiver event too.
-TEST(ControlReceiver, AHostMayReleaseItsLastReferenceInsideAFixEvent) {
+// A host may let go of a control inside a receiver event too, whichever it
+// is: nothing reaches the control after that.
+TEST(ControlReceiver, AHostMayReleaseItsLastReferenceInsideAReceiverEvent) {
     const int before = LiveObjectCount();
     RunningSimulator nmea("--nmea --nmea-rate 20 --nmea-systems gps,beidou");
     nmea.port(6);
     struct Release {
         SorvaneCtrl* object;
-        std::atomic<int> fixes{0};
-    } r{controltest::MakeObject(true)};
-    std::uint32_t cookie = 0;
-    ASSERT_EQ(sorvane_receiver_connect(
-                  r.object,
-                  [](void* user, const SorvaneReceiverEvent* e) {
-                      auto* r = static_cast<Release*>(user);
-                      if (e->kind == SORVANE_RECEIVER_EVENT_FIX && r->fixes++ == 0)
-                          sorvane_destroy(r->object);
-                  },
-                  &r, &cookie),
-              kOk);
-    TSorvane(r.object).set_CommPort(6);
-    ASSERT_EQ(sorvane_invoke(r.object, sorvane_get_dispid("StartNMEAReceiving"),
-                             SORVANE_DISPATCH_METHOD, nullptr, 0, nullptr),
-              kOk);
-    for (int i = 0; i < 3000 && LiveObjectCount() != before; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(LiveObjectCount(), before);
-    EXPECT_EQ(r.fixes, 1);
+        std::int32_t kind;
+        std::atomic<int> events{0};
+    };
+    for (const std::int32_t kind : {SORVANE_RECEIVER_EVENT_FIX, SORVANE_RECEIVER_EVENT_SENTENCE,
+                                    SORVANE_RECEIVER_EVENT_SATELLITES}) {
+        SCOPED_TRACE(kind);
+        Release r{controltest::MakeObject(true), kind};
+        std::uint32_t cookie = 0;
+        ASSERT_EQ(sorvane_receiver_connect(
+                      r.object,
+                      [](void* user, const SorvaneReceiverEvent* e) {
+                          auto* r = static_cast<Release*>(user);
+                          if (e->kind == r->kind && r->events++ == 0)
+                              sorvane_destroy(r->object);
+                      },
+                      &r, &cookie),
+                  kOk);
+        TSorvane(r.object).set_CommPort(6);
+        StartUntilReleased(r.object, before);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(r.events, 1);
+    }
 }
 
 }  // namespace
