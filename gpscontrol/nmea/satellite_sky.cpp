@@ -97,6 +97,12 @@ bool SatelliteSky::ApplyGsv(const GsvMessage& m) {
         // A set of this cycle starts again: the next cycle has begun. Sets
         // the receiver no longer sends leave the list with the old cycle.
         ClearTable();
+        lastCycleCount_ = 0;
+        for (const Group& c : cycle_) {
+            if (c.key.talker[0] != cycle_[0].key.talker[0] ||
+                c.key.talker[1] != cycle_[0].key.talker[1])
+                lastCycleCount_ = CycleCount();
+        }
         std::erase_if(published_,
                       [&](const Group& p) { return FindKey(cycle_, p.key) == cycle_.end(); });
         cycle_.clear();
@@ -113,7 +119,7 @@ bool SatelliteSky::ApplyGsv(const GsvMessage& m) {
                                                          std::numeric_limits<std::int32_t>::max()));
     if (m.number == 1)
         g.satellites.clear();
-    inView_ = CycleCount();
+    inView_ = std::max(CycleCount(), lastCycleCount_);
     WriteTable(m, group);
 
     for (int s = 0; s < m.count; ++s) {
@@ -167,6 +173,7 @@ void SatelliteSky::Replace(std::int32_t inView, std::vector<SatelliteInfo> satel
         origin_[i] = Origin{s.constellation, 0};
     }
     inView_ = inView;
+    lastCycleCount_ = 0;
     cycle_.clear();
     gsaCycle_.clear();
     for (auto& u : used_)

@@ -66,7 +66,9 @@ class SatelliteSky {
     // Everything at once, as a daemon reports it.
     void Replace(std::int32_t inView, std::vector<SatelliteInfo> satellites);
 
-    // The count announced for the cycle, not limited to the table.
+    // The count announced for the cycle, not limited to the table. With the
+    // sets of several talkers it does not fall while a cycle is still coming
+    // in: until then it is at least the last complete cycle's.
     int Count() const;
     // Entry n of the table; false with *out untouched when n < 0,
     // n >= Count() or n >= kSatelliteTableSize.
@@ -101,8 +103,9 @@ class SatelliteSky {
     std::int32_t inView_ = 0;
     SatelliteEntry table_[kSatelliteTableSize] = {};
     Origin origin_[kSatelliteTableSize] = {};
-    std::vector<Group> cycle_;      // the sets of the cycle in progress
-    std::vector<Group> published_;  // the last complete set of each
+    std::vector<Group> cycle_;         // the sets of the cycle in progress
+    std::int32_t lastCycleCount_ = 0;  // of the last complete cycle of several talkers, else 0
+    std::vector<Group> published_;     // the last complete set of each
     std::vector<Constellation> gsaCycle_;
     std::array<std::vector<std::int16_t>, kConstellationCount> used_;
 };
