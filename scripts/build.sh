@@ -23,8 +23,8 @@ cmake "${args[@]}" >/dev/null
 case "$flavour" in
     fuzz) cmake --build "$dir" -j "$(nproc)" --target fuzzers ;;
     # Only the tests where threads meet: the simulator's, the NMEA
-    # receiver's and the control's events.
+    # receiver's, the gpsd source's and the control's events.
     tsan) cmake --build "$dir" -j "$(nproc)" --target gpssim_pty_tests link_pty_tests \
-              transfer_pty_tests nmea_pty_tests control_pty_tests control_tests ;;
+              transfer_pty_tests nmea_pty_tests gpsd_tests control_pty_tests control_tests ;;
     *) cmake --build "$dir" -j "$(nproc)" ;;
 esac

@@ -12,6 +12,7 @@ packages=(
     qt6-serialport-dev qt6-l10n-tools qt6-tools-dev xvfb imagemagick libxtst6
     fonts-ipafont-gothic locales
     libexpat1-dev libxml2-utils libpugixml-dev
+    libgps-dev gpsd gpsd-clients
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include "control/dispatch_members.h"
 #include "control/guid.h"
 #include "control/identities.h"
+#include "control/receiver_object.h"
 
 namespace sorvane {
 
@@ -27,6 +28,7 @@ bool IsNull(const SorvaneGuid* g) {
 struct ControlObject : SorvaneCtrl {
     std::atomic<std::uint32_t> refs{1};
     std::unique_ptr<CSorvaneCtrl> ctrl;
+    ReceiverObject receiver;
 };
 
 ControlObject* Self(SorvaneCtrl* self) {
@@ -52,6 +54,11 @@ SorvaneResult CtrlQueryInterface(SorvaneCtrl* self, const SorvaneGuid* iid, void
     *object = nullptr;
     if (IsNull(iid))
         return kPointer;
+    if (SameGuid(*iid, kIidSorvaneReceiver)) {
+        CtrlAddRef(self);
+        *object = static_cast<SorvaneReceiver*>(&Self(self)->receiver);
+        return kOk;
+    }
     if (!SameGuid(*iid, kIidUnknown) && !SameGuid(*iid, kIidDispatch) &&
         !SameGuid(*iid, kDiidDSorvane))
         return kNoInterface;
@@ -315,6 +322,7 @@ SorvaneCtrl* NewControlObject(std::unique_ptr<CSorvaneCtrl> ctrl) {
         return nullptr;
     object->lpVtbl = &kControlVtbl;
     object->ctrl = std::move(ctrl);
+    InitReceiverObject(&object->receiver, object, object->ctrl.get());
     object->ctrl->SetEventHold([object] { CtrlAddRef(object); }, [object] { CtrlRelease(object); });
     ++g_liveObjects;
     return object;

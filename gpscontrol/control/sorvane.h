@@ -263,6 +263,145 @@ SORVANE_API SorvaneResult sorvane_reset(SorvaneCtrl* control);
 SORVANE_API SorvaneResult sorvane_draw(SorvaneCtrl* control, uint32_t* pixels, int32_t width,
                                        int32_t height, const SorvaneRect* bounds);
 
+/* ---- The position receiver beyond the automation members -------------------
+ *
+ * StartNMEAReceiving reads positions from the source chosen here: the serial
+ * port of CommPort at BaudRate (the default), or a running gpsd, the system's
+ * GPS daemon. Whatever the source, NMEAReceived and the 24-entry satellite
+ * methods behave as before; these functions add each fix with its quality,
+ * every satellite in view with its constellation, the source's status, and
+ * the lines as they came. The control answers them through an interface of
+ * its own (SORVANE_IID_SORVANERECEIVER); a control without it gives
+ * SORVANE_E_NOINTERFACE. */
+
+#define SORVANE_IID_SORVANERECEIVER                        \
+    {                                                      \
+        0x1EA26B17u, 0x9058, 0x4B1C, {                     \
+            0x8E, 0xB6, 0x02, 0x4A, 0x55, 0xFF, 0x6F, 0xF3 \
+        }                                                  \
+    }
+
+#define SORVANE_SOURCE_SERIAL 0
+#define SORVANE_SOURCE_GPSD 1
+#define SORVANE_GPSD_DEFAULT_PORT 2947
+
+/* Constellations. */
+#define SORVANE_GNSS_UNKNOWN 0
+#define SORVANE_GNSS_GPS 1
+#define SORVANE_GNSS_GLONASS 2
+#define SORVANE_GNSS_GALILEO 3
+#define SORVANE_GNSS_BEIDOU 4
+#define SORVANE_GNSS_QZSS 5
+#define SORVANE_GNSS_NAVIC 6
+#define SORVANE_GNSS_SBAS 7
+
+/* States of the source. */
+#define SORVANE_RECEIVER_STOPPED 0    /* not started, or stopped */
+#define SORVANE_RECEIVER_CONNECTING 1 /* on its way to gpsd */
+#define SORVANE_RECEIVER_RUNNING 2    /* reading */
+#define SORVANE_RECEIVER_FAILED 3     /* could not start: see errorCode and message */
+#define SORVANE_RECEIVER_ENDED 4      /* the line hung up, or gpsd went away */
+
+typedef struct SorvaneFix {
+    int32_t valid;          /* 1: a fix (status A and mode not N; gpsd: a 2D or 3D fix) */
+    double latitude;        /* degrees WGS 84 as the receiver sends them, south negative */
+    double longitude;       /* degrees, west negative */
+    double altitude;        /* metres above mean sea level; -9999.0 when none came */
+    double time;            /* seconds since 1970-01-01 UTC with their fraction; 0 when unknown */
+    double speed;           /* km/h */
+    double course;          /* degrees from true north */
+    int32_t quality;        /* GGA fix quality: 0 none, 1 GNSS, 2 differential, 4 RTK fixed,
+                               5 RTK float, 6 estimated, ... */
+    int32_t satellitesUsed; /* -1 when unknown */
+    double hdop;            /* 0 when unknown */
+    int32_t mode;           /* 1 no fix, 2 2D, 3 3D; 0 when unknown */
+} SorvaneFix;
+
+typedef struct SorvaneSatellite {
+    int32_t constellation; /* SORVANE_GNSS_... */
+    int32_t prn;           /* the number the source gives it (NMEA numbering) */
+    int32_t number;        /* its number within its constellation */
+    int32_t elevation;     /* degrees */
+    int32_t azimuth;       /* degrees */
+    int32_t snr;           /* dB-Hz; 0 when not tracked */
+    int32_t used;          /* 1 when the fix uses it */
+    int32_t signal;        /* NMEA 4.10 signal ID; 0 when not given */
+} SorvaneSatellite;
+
+typedef struct SorvaneReceiverStatus {
+    int32_t source;     /* SORVANE_SOURCE_... */
+    int32_t state;      /* SORVANE_RECEIVER_... */
+    int32_t errorCode;  /* errno of a failure; 0 when none */
+    int32_t noDevice;   /* 1 while gpsd has no receiver */
+    uint64_t bytes;     /* read from the port or the daemon */
+    uint64_t sentences; /* sentences (gpsd: reports) taken */
+    uint64_t rejected;  /* lines thrown away: no '$', too long, a wrong checksum */
+    char message[256];  /* what happened, in English; empty while all is well */
+} SorvaneReceiverStatus;
+
+#define SORVANE_RECEIVER_EVENT_FIX 1        /* fix: once per position cycle */
+#define SORVANE_RECEIVER_EVENT_SATELLITES 2 /* the satellite list changed */
+#define SORVANE_RECEIVER_EVENT_STATUS 3     /* status: its state, device or message changed */
+#define SORVANE_RECEIVER_EVENT_SENTENCE               \
+    4 /* sentence: a line as it came, without its end \
+         (gpsd: a JSON report) */
+typedef struct SorvaneReceiverEvent {
+    int32_t kind;
+    const SorvaneFix* fix;
+    const SorvaneReceiverStatus* status;
+    const char* sentence;
+} SorvaneReceiverEvent;
+/* On the receiver's thread; a start that fails at once reports its status on
+ * the thread of StartNMEAReceiving. */
+typedef void (*SorvaneReceiverCallback)(void* user, const SorvaneReceiverEvent* event);
+
+typedef struct SorvaneReceiver SorvaneReceiver;
+typedef struct SorvaneReceiverVtbl {
+    SorvaneResult (*QueryInterface)(SorvaneReceiver* self, const SorvaneGuid* iid, void** object);
+    uint32_t (*AddRef)(SorvaneReceiver* self);
+    uint32_t (*Release)(SorvaneReceiver* self);
+    SorvaneResult (*SetSource)(SorvaneReceiver* self, int32_t source, const char* host,
+                               int32_t port);
+    SorvaneResult (*GetSource)(SorvaneReceiver* self, int32_t* source, char* host, size_t hostSize,
+                               int32_t* port);
+    SorvaneResult (*GetStatus)(SorvaneReceiver* self, SorvaneReceiverStatus* status);
+    SorvaneResult (*GetLastFix)(SorvaneReceiver* self, SorvaneFix* fix);
+    SorvaneResult (*GetSatellites)(SorvaneReceiver* self, SorvaneSatellite* satellites,
+                                   int32_t capacity, int32_t* count);
+    SorvaneResult (*Advise)(SorvaneReceiver* self, SorvaneReceiverCallback callback, void* user,
+                            uint32_t* cookie);
+    SorvaneResult (*Unadvise)(SorvaneReceiver* self, uint32_t cookie);
+} SorvaneReceiverVtbl;
+struct SorvaneReceiver {
+    const SorvaneReceiverVtbl* lpVtbl;
+};
+
+/* The source the next StartNMEAReceiving starts. gpsd: host NULL or "" for
+ * localhost (at most 255 bytes), port 0 for 2947. SORVANE_E_INVALIDARG for
+ * another source or a port outside 0 to 65535. */
+SORVANE_API SorvaneResult sorvane_receiver_set_source(SorvaneCtrl* control, int32_t source,
+                                                      const char* host, int32_t port);
+/* Each output may be NULL; host gets at most hostSize - 1 bytes. */
+SORVANE_API SorvaneResult sorvane_receiver_get_source(SorvaneCtrl* control, int32_t* source,
+                                                      char* host, size_t hostSize, int32_t* port);
+/* Stopped while no receiver runs. */
+SORVANE_API SorvaneResult sorvane_receiver_status(SorvaneCtrl* control,
+                                                  SorvaneReceiverStatus* status);
+/* The last fix of the running receiver; SORVANE_S_FALSE (and zeros) before its first. */
+SORVANE_API SorvaneResult sorvane_receiver_last_fix(SorvaneCtrl* control, SorvaneFix* fix);
+/* Every satellite in view, each once: *count gets how many there are, at
+ * most capacity of them are copied (satellites may be NULL for capacity 0). */
+SORVANE_API SorvaneResult sorvane_receiver_satellites(SorvaneCtrl* control,
+                                                      SorvaneSatellite* satellites,
+                                                      int32_t capacity, int32_t* count);
+/* Receiver events to callback until disconnected; as sorvane_connect. */
+SORVANE_API SorvaneResult sorvane_receiver_connect(SorvaneCtrl* control,
+                                                   SorvaneReceiverCallback callback, void* user,
+                                                   uint32_t* cookie);
+SORVANE_API SorvaneResult sorvane_receiver_disconnect(SorvaneCtrl* control, uint32_t cookie);
+/* "GPS", "GLONASS", "Galileo", "BeiDou", "QZSS", "NavIC", "SBAS" or "unknown". */
+SORVANE_API const char* sorvane_constellation_name(int32_t constellation);
+
 #ifdef __cplusplus
 }
 #endif

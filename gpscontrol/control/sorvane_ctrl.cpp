@@ -52,10 +52,11 @@ CSorvaneCtrl::~CSorvaneCtrl() {
     // A running receiver raises events; it goes before anything else.
     StopNMEAReceiving();
     store_.reset();
+    receiverSinks_.DisconnectAll();
     sinks_.DisconnectAll();
 }
 
-void CSorvaneCtrl::Fire(std::int32_t dispid, std::span<const Variant> args) {
+void CSorvaneCtrl::InEventHold(const std::function<void()>& f) {
     if (holdAcquire_)
         holdAcquire_();
     // The release may destroy this control together with its copy of the
@@ -67,7 +68,15 @@ void CSorvaneCtrl::Fire(std::int32_t dispid, std::span<const Variant> args) {
                 release();
         }
     } release{holdRelease_};
-    sinks_.Fire(dispid, args);
+    f();
+}
+
+void CSorvaneCtrl::Fire(std::int32_t dispid, std::span<const Variant> args) {
+    InEventHold([&] { sinks_.Fire(dispid, args); });
+}
+
+void CSorvaneCtrl::FireReceiver(const ReceiverEvent& event) {
+    InEventHold([&] { receiverSinks_.Fire(event); });
 }
 
 // ---- persistence ---------------------------------------------------------------

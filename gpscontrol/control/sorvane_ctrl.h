@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "control/automation_types.h"
 #include "control/dispatch_table.h"
@@ -19,13 +21,14 @@
 #include "control/persisted_properties.h"
 #include "control/picture.h"
 #include "control/pp_for_each.h"
+#include "control/receiver_events.h"
 #include "control/variant.h"
 #include "link/serial_port.h"
+#include "nmea/position_source.h"
 
 namespace sorvane {
 
 class KelData;
-class NmeaReceiver;
 
 class CSorvaneCtrl {
   public:
@@ -87,6 +90,25 @@ class CSorvaneCtrl {
         return sinks_.Disconnect(cookie);
     }
 
+    // The position receiver beyond the automation members. The source is
+    // the one the next StartNMEAReceiving starts; false for a port outside
+    // 0 to 65535. The status, last fix and satellites are those of the
+    // running receiver (stopped, none and empty without one). Receiver events
+    // come on the receiver's thread, a start that fails at once on the caller's.
+    bool SetReceiverSource(const ReceiverSource& source);
+    ReceiverSource GetReceiverSource() const {
+        return source_;
+    }
+    ReceiverStatus GetReceiverStatus() const;
+    std::optional<NmeaFix> GetLastFix() const;
+    std::vector<SatelliteInfo> GetSatelliteList() const;
+    std::uint32_t ConnectReceiver(ReceiverEventHandler handler) {
+        return receiverSinks_.Connect(std::move(handler));
+    }
+    bool DisconnectReceiver(std::uint32_t cookie) {
+        return receiverSinks_.Disconnect(cookie);
+    }
+
     // Persistence of the properties and the extent.
     std::array<std::uint8_t, kPersistedSize> Save(bool clearDirty = true);
     LoadStatus Load(std::span<const std::uint8_t> bytes);
@@ -134,8 +156,12 @@ class CSorvaneCtrl {
   private:
     template <class Transfer>
     auto RunTransfer(Transfer&& transfer);
-    // Calls the sinks inside the event hold. This control may be gone when it returns.
+    // Runs f inside the event hold. This control may be gone when it returns.
+    void InEventHold(const std::function<void()>& f);
+    // Calls the sinks inside the event hold.
     void Fire(std::int32_t dispid, std::span<const Variant> args);
+    void FireReceiver(const ReceiverEvent& event);
+    ReceiverHandlers MakeReceiverHandlers();
 
 #define SORVANE_CTRL_FIELD(id, name, T, def) AutoResult<AutoType::T> name##_ = def;
     SORVANE_DISPATCH_PROPERTIES(SORVANE_CTRL_FIELD)
@@ -147,11 +173,13 @@ class CSorvaneCtrl {
     int byteTimeoutMs_ = SerialPort::kDefaultByteTimeoutMs;
     std::function<void()> holdAcquire_;
     std::function<void()> holdRelease_;
+    ReceiverSource source_;
     // Declared in this order so that a running receiver, which raises events,
     // goes first, then the store, then the sinks.
     EventSinks sinks_;
+    ReceiverSinks receiverSinks_;
     std::unique_ptr<KelData> store_;
-    std::unique_ptr<NmeaReceiver> nmea_;
+    std::unique_ptr<PositionSource> nmea_;
 };
 
 }  // namespace sorvane

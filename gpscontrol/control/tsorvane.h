@@ -15,10 +15,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "control/automation_types.h"
 #include "control/dispatch_table.h"
@@ -178,6 +181,8 @@ class TSorvane {
         *alive_ = false;
         if (control_ == nullptr)
             return;
+        if (receiverCookie_ != 0)
+            sorvane_receiver_disconnect(control_, receiverCookie_);
         if (cookie_ != 0)
             control_->lpVtbl->Unadvise(control_, cookie_);
         control_->lpVtbl->Release(control_);
@@ -231,6 +236,81 @@ class TSorvane {
     SORVANE_DISPATCH_EVENTS(SORVANE_TS_EVENT)
 #undef SORVANE_TS_EVENT
 #undef SORVANE_TS_PARAM
+
+    // ---- The position receiver beyond the automation members (control/sorvane.h).
+    // A control without them answers false, an empty status and no satellites.
+
+    // The source the next StartNMEAReceiving starts: SORVANE_SOURCE_SERIAL
+    // (CommPort at BaudRate), or SORVANE_SOURCE_GPSD at host ("" localhost)
+    // and port (0 for 2947).
+    bool SetReceiverSource(std::int32_t source, const std::string& host = {},
+                           std::int32_t port = 0) {
+        lastResult_ = sorvane_receiver_set_source(control_, source, host.c_str(), port);
+        return lastResult_ == kOk;
+    }
+    std::int32_t GetReceiverSource(std::string* host = nullptr, std::int32_t* port = nullptr) {
+        std::int32_t source = SORVANE_SOURCE_SERIAL;
+        char name[256] = {};
+        lastResult_ = sorvane_receiver_get_source(control_, &source, name, sizeof name, port);
+        if (host != nullptr)
+            *host = name;
+        return source;
+    }
+    SorvaneReceiverStatus GetReceiverStatus() {
+        SorvaneReceiverStatus status{};
+        lastResult_ = sorvane_receiver_status(control_, &status);
+        return status;
+    }
+    // The last fix of the running receiver, with its quality.
+    std::optional<SorvaneFix> GetLastFix() {
+        SorvaneFix fix{};
+        lastResult_ = sorvane_receiver_last_fix(control_, &fix);
+        return lastResult_ == kOk ? std::optional<SorvaneFix>(fix) : std::nullopt;
+    }
+    // Every satellite in view, of every constellation, each once.
+    std::vector<SorvaneSatellite> GetSatellites() {
+        std::vector<SorvaneSatellite> all;
+        std::int32_t count = 0;
+        // The list may grow between the two calls; then ask again.
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            lastResult_ = sorvane_receiver_satellites(
+                control_, all.data(), static_cast<std::int32_t>(all.size()), &count);
+            if (lastResult_ != kOk) {
+                all.clear();
+                break;
+            }
+            if (count <= static_cast<std::int32_t>(all.size())) {
+                all.resize(static_cast<std::size_t>(count));
+                break;
+            }
+            all.resize(static_cast<std::size_t>(count) + 8);
+        }
+        return all;
+    }
+
+    // Receiver events, on the receiver's thread (a start that fails at once
+    // reports its status inside StartNMEAReceiving): each fix with its
+    // quality, a change of the satellite list or of the status, each line.
+    using FixHandler = std::function<void(const SorvaneFix&)>;
+    using SatellitesHandler = std::function<void()>;
+    using ReceiverStatusHandler = std::function<void(const SorvaneReceiverStatus&)>;
+    using SentenceHandler = std::function<void(std::string_view)>;
+    void SetOnFix(FixHandler handler) {
+        std::lock_guard lock(handlersMutex_);
+        onFix_ = std::move(handler);
+    }
+    void SetOnSatellites(SatellitesHandler handler) {
+        std::lock_guard lock(handlersMutex_);
+        onSatellites_ = std::move(handler);
+    }
+    void SetOnReceiverStatus(ReceiverStatusHandler handler) {
+        std::lock_guard lock(handlersMutex_);
+        onReceiverStatus_ = std::move(handler);
+    }
+    void SetOnSentence(SentenceHandler handler) {
+        std::lock_guard lock(handlersMutex_);
+        onSentence_ = std::move(handler);
+    }
 
     // The persisted properties (28 bytes), the reset to defaults, and whether
     // a property changed since the last load or save.
@@ -305,6 +385,44 @@ class TSorvane {
         const HResult hr = control_->lpVtbl->Advise(control_, &TSorvane::OnEvent, this, &cookie_);
         if (hr != kOk)
             cookie_ = 0;
+        // A control without the receiver interface simply raises none of its events.
+        if (sorvane_receiver_connect(control_, &TSorvane::OnReceiverEvent, this,
+                                     &receiverCookie_) != kOk)
+            receiverCookie_ = 0;
+    }
+
+    static void OnReceiverEvent(void* user, const SorvaneReceiverEvent* event) {
+        auto* self = static_cast<TSorvane*>(user);
+        std::unique_lock lock(self->handlersMutex_);
+        switch (event->kind) {
+            case SORVANE_RECEIVER_EVENT_FIX:
+                if (FixHandler h = self->onFix_; h && event->fix != nullptr) {
+                    lock.unlock();
+                    h(*event->fix);
+                }
+                break;
+            case SORVANE_RECEIVER_EVENT_SATELLITES:
+                if (SatellitesHandler h = self->onSatellites_) {
+                    lock.unlock();
+                    h();
+                }
+                break;
+            case SORVANE_RECEIVER_EVENT_STATUS:
+                if (ReceiverStatusHandler h = self->onReceiverStatus_;
+                    h && event->status != nullptr) {
+                    lock.unlock();
+                    h(*event->status);
+                }
+                break;
+            case SORVANE_RECEIVER_EVENT_SENTENCE:
+                if (SentenceHandler h = self->onSentence_; h && event->sentence != nullptr) {
+                    lock.unlock();
+                    h(event->sentence);
+                }
+                break;
+            default:
+                break;
+        }
     }
 
     static void OnEvent(void* user, std::int32_t dispid, const SorvaneVariant* args,
@@ -333,6 +451,11 @@ class TSorvane {
 
     SorvaneCtrl* control_ = nullptr;
     std::uint32_t cookie_ = 0;
+    std::uint32_t receiverCookie_ = 0;
+    FixHandler onFix_;
+    SatellitesHandler onSatellites_;
+    ReceiverStatusHandler onReceiverStatus_;
+    SentenceHandler onSentence_;
     HResult lastResult_ = kOk;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::mutex handlersMutex_;

@@ -6,8 +6,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -22,19 +24,56 @@ namespace {
 // Largest chunk taken from the driver in one read.
 constexpr std::size_t kMaxChunk = 65536;
 
+ReceiverHandlers FixOnly(NmeaHandler handler) {
+    ReceiverHandlers h;
+    h.fix = std::move(handler);
+    return h;
+}
+
+std::string_view WithoutLineEnd(const char* line) {
+    std::string_view s(line);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
 }  // namespace
 
 struct NmeaReceiver::Shared {
-    explicit Shared(const NmeaHandler& handler) : sentences(handler) {}
+    // Once stopped (a handler may close the receiver and let its host go),
+    // the thread raises nothing more.
+    explicit Shared(const ReceiverHandlers& h)
+        : handlers(h),
+          board(SourceKind::kSerial,
+                [this](const ReceiverStatus& s) {
+                    if (handlers.status && !stop.load())
+                        handlers.status(s);
+                }),
+          sentences([this](const NmeaFix& fix) {
+              if (fix.kind != FixKind::kStale)
+                  board.SetLastFix(fix);
+              if (handlers.fix && !stop.load())
+                  handlers.fix(fix);
+          }) {
+        sentences.SetSatellitesHandler([this] {
+            if (handlers.satellites && !stop.load())
+                handlers.satellites();
+        });
+    }
     ~Shared() { CloseFds(); }
 
     void Run();
     void Feed(const char* bytes, std::size_t length);
+    void HangUp(int error);
     void CloseFds();
+
+    const ReceiverHandlers handlers;
+    StatusBoard board;
 
     // Set before the thread starts; the thread alone uses them afterwards
     // until it has been joined (or, once detached, it closes them itself).
     SerialLine line;
+    std::string path;
     int wake = -1;
     bool hungUp = false;
     std::thread thread;
@@ -59,15 +98,40 @@ void NmeaReceiver::Shared::CloseFds() {
 }
 
 void NmeaReceiver::Shared::Feed(const char* bytes, std::size_t length) {
-    ring.Append(bytes, length);
-    char line[kNmeaLineMax];
+    std::uint64_t taken = 0;
+    std::uint64_t rejected = ring.Append(bytes, length) ? 0 : 1;
+    char text[kNmeaLineMax];
     while (!stop.load()) {
-        const NmeaRing::Take t = ring.TakeLine(line);
+        const NmeaRing::Take t = ring.TakeLine(text);
         if (t == NmeaRing::Take::kNone)
-            return;
-        if (t == NmeaRing::Take::kLine)
-            sentences.Dispatch(line);
+            break;
+        if (t == NmeaRing::Take::kDiscarded) {
+            ++rejected;
+            continue;
+        }
+        if (handlers.sentence) {
+            handlers.sentence(WithoutLineEnd(text));
+            if (stop.load())
+                break;
+        }
+        const NmeaTake took = sentences.Take(text);
+        if (took == NmeaTake::kParsed || took == NmeaTake::kOther) {
+            ++taken;
+        } else {
+            ++rejected;
+        }
     }
+    board.Count(length, taken, rejected);
+}
+
+void NmeaReceiver::Shared::HangUp(int error) {
+    hungUp = true;
+    // No RMC will close the cycle in hand.
+    sentences.Flush();
+    std::string message = "the line " + path + " hung up";
+    if (error != 0)
+        message += std::string(": ") + std::strerror(error);
+    board.Set(SourceState::kEnded, error, std::move(message));
 }
 
 void NmeaReceiver::Shared::Run() {
@@ -102,17 +166,20 @@ void NmeaReceiver::Shared::Run() {
             int queued = 0;
             if (::ioctl(fd, FIONREAD, &queued) != 0 || queued <= 0)
                 queued = 1024;
-            buffer.resize(static_cast<std::size_t>(queued) < kMaxChunk
-                              ? static_cast<std::size_t>(queued)
-                              : kMaxChunk);
+            // No more than the ring has room for: a chunk that does not fit
+            // would be dropped whole, and the rest waits in the driver.
+            const std::size_t room = ring.FreeSpace() - 1;
+            buffer.resize(std::min({static_cast<std::size_t>(queued), kMaxChunk, room}));
             const ssize_t n = ::read(fd, buffer.data(), buffer.size());
             if (n > 0) {
                 Feed(buffer.data(), static_cast<std::size_t>(n));
-            } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-                hungUp = true;
+            } else if (n == 0) {
+                HangUp(0);
+            } else if (errno != EINTR && errno != EAGAIN) {
+                HangUp(errno == EIO ? 0 : errno);
             }
         } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            hungUp = true;
+            HangUp(0);
         }
     }
     active.store(false);
@@ -120,11 +187,22 @@ void NmeaReceiver::Shared::Run() {
         CloseFds();
 }
 
-NmeaReceiver::NmeaReceiver(NmeaHandler handler)
-    : handler_(std::move(handler)), shared_(std::make_shared<Shared>(handler_)) {}
+NmeaReceiver::NmeaReceiver(NmeaHandler handler) : NmeaReceiver(FixOnly(std::move(handler))) {}
+
+NmeaReceiver::NmeaReceiver(ReceiverHandlers handlers)
+    : handlers_(std::move(handlers)), shared_(std::make_shared<Shared>(handlers_)) {}
 
 NmeaReceiver::~NmeaReceiver() {
     close();
+}
+
+NmeaReceiver::Shared& NmeaReceiver::Fresh() {
+    // A receiver stopped from inside its own event left its state to the
+    // thread that is still finishing; start afresh.
+    if (shared_->detached.load())
+        shared_ = std::make_shared<Shared>(handlers_);
+    shared_->stop.store(false);
+    return *shared_;
 }
 
 bool NmeaReceiver::open(std::uint8_t port, std::uint32_t baud) {
@@ -133,6 +211,8 @@ bool NmeaReceiver::open(std::uint8_t port, std::uint32_t baud) {
     const std::string path = PortDevicePath(port);
     if (path.empty()) {
         errorCode_ = ENODEV;
+        Fresh().board.Set(SourceState::kFailed, ENODEV,
+                          "port " + std::to_string(port) + " names no device");
         return false;
     }
     return openDevice(path, baud);
@@ -141,8 +221,11 @@ bool NmeaReceiver::open(std::uint8_t port, std::uint32_t baud) {
 bool NmeaReceiver::openDevice(const std::string& path, std::uint32_t baud) {
     if (open_.load())
         return false;
-    const auto fail = [this](int error) {
+    Shared& s = Fresh();
+    const auto fail = [&](int error) {
         errorCode_ = error;
+        s.board.Set(SourceState::kFailed, error,
+                    "cannot open " + path + ": " + std::strerror(error));
         return false;
     };
     SerialLine line;
@@ -153,16 +236,12 @@ bool NmeaReceiver::openDevice(const std::string& path, std::uint32_t baud) {
     if (wake < 0)
         return fail(errno);
 
-    // A receiver stopped from inside its own event left its state to the
-    // thread that is still finishing; start afresh.
-    if (shared_->detached.load())
-        shared_ = std::make_shared<Shared>(handler_);
-    Shared& s = *shared_;
     s.line = std::move(line);
+    s.path = path;
     s.wake = wake;
     s.hungUp = false;
-    s.stop.store(false);
     s.launched.store(false);
+    s.board.Set(SourceState::kRunning, 0, "");
     try {
         s.thread = std::thread([state = shared_]() mutable {
             state->Run();
@@ -222,6 +301,21 @@ bool NmeaReceiver::satellite(int n, std::int16_t& prn, std::int16_t& elevation,
     azimuth = e.azimuth;
     snr = e.snr;
     return true;
+}
+
+std::vector<SatelliteInfo> NmeaReceiver::satellites() const {
+    return shared_->sentences.Sky().List();
+}
+
+ReceiverStatus NmeaReceiver::status() const {
+    ReceiverStatus s = shared_->board.Get();
+    if (!open_.load() && s.state != SourceState::kFailed)
+        s.state = SourceState::kStopped;
+    return s;
+}
+
+std::optional<NmeaFix> NmeaReceiver::lastFix() const {
+    return shared_->board.LastFix();
 }
 
 }  // namespace sorvane

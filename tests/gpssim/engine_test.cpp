@@ -210,5 +210,30 @@ TEST(SimOptions, BadInputIsRefusedAndHelpDocumentsEveryOption) {
     }
 }
 
+TEST(SimOptions, NmeaSystemsTalkerVersionAndFixLoss) {
+    Options o;
+    ASSERT_EQ(Refusal("--nmea --nmea-systems gps,galileo,beidou --nmea-talker GP "
+                      "--nmea-version 4.10 --nmea-fix-loss 5:3 --nmea-fix-loss=20.5:0.5",
+                      &o),
+              "");
+    EXPECT_EQ(o.nmea.systems, (std::vector<NmeaSystem>{NmeaSystem::kGps, NmeaSystem::kGalileo,
+                                                       NmeaSystem::kBeiDou}));
+    EXPECT_EQ(std::tuple(o.nmea.talker, o.nmea.version410), std::tuple("GP", true));
+    EXPECT_EQ(o.nmea.fixLoss, (std::vector<std::pair<double, double>>{{5.0, 3.0}, {20.5, 0.5}}));
+    ASSERT_EQ(Refusal("", &o), "");
+    EXPECT_EQ(std::tuple(o.nmea.systems, o.nmea.talker, o.nmea.version410, o.nmea.fixLoss.size()),
+              std::tuple(std::vector<NmeaSystem>{NmeaSystem::kGps}, "", false, 0u));
+    for (const char* line :
+         {"--nmea-systems", "--nmea-systems gps,", "--nmea-systems gps,gps",
+          "--nmea-systems gps,,glonass", "--nmea-systems navstar", "--nmea-talker gn",
+          "--nmea-talker GNX", "--nmea-version 3.0", "--nmea-fix-loss 5", "--nmea-fix-loss 5:0",
+          "--nmea-fix-loss -1:3", "--nmea-fix-loss a:b"})
+        EXPECT_NE(Refusal(line), "") << line;
+    const std::string text = UsageText();
+    for (const char* opt : {"--nmea-systems", "--nmea-talker", "--nmea-version", "--nmea-fix-loss",
+                            "gps,glonass", "gps,galileo,beidou"})
+        EXPECT_NE(text.find(opt), std::string::npos) << opt;
+}
+
 }  // namespace
 }  // namespace gpssim

@@ -259,5 +259,70 @@ TEST(SimNmea, CycleHoldsEverySentenceWithItsValuesAndChecksumAndFaultsShapeIt) {
     EXPECT_NE(NmeaSentence("GPGSA,A,3", true), "$GPGSA,A,3*30\r\n");
 }
 
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+         start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+TEST(SimNmea, SeveralSystemsTalkAsReceiversOfTodayAndTheFixComesAndGoes) {
+    NmeaOptions o;
+    o.systems = {NmeaSystem::kGps, NmeaSystem::kGlonass, NmeaSystem::kGalileo, NmeaSystem::kBeiDou};
+    o.satellites = 13;
+    o.rate = 2.0;
+    o.fixLoss = {{1.0, 1.0}};
+    const SimTrackPoint here{35.5, 139.5, 1021194000u - 631065600u, 20.0f, true};
+    const NmeaCycle c = BuildNmeaCycle(1, here, here, o);
+    const std::vector<std::string> lines = LinesOf(c.text);
+    // RMC, GGA, a GSA per system, four GSV messages per system.
+    ASSERT_EQ(lines.size(), 2u + 4u + 4u * 4u);
+    EXPECT_EQ(lines[0].rfind("$GNRMC,090000.00,A,3530.0000,N,13930.0000,E,", 0), 0u);
+    EXPECT_NE(lines[0].find(",120502,,,A*"), std::string::npos);
+    EXPECT_EQ(lines[1].rfind("$GNGGA,090000.00,3530.0000,N,13930.0000,E,1,48,", 0), 0u);
+    EXPECT_EQ(lines[2], NmeaSentence("GNGSA,A,3,01,08,15,22,29,04,11,18,25,32,07,14,1.8,1.0,1.5")
+                            .substr(0, lines[2].size()));
+    EXPECT_EQ(lines[3].rfind("$GNGSA,A,3,65,70,75,80,85,66,71,76,", 0), 0u);
+    for (const auto& [line, prefix] : {std::pair{6, "$GPGSV,4,1,13,01,"},
+                                       {10, "$GLGSV,4,1,13,65,"},
+                                       {14, "$GAGSV,4,1,13,301,"},
+                                       {18, "$BDGSV,4,1,13,201,"}})
+        EXPECT_EQ(lines[line].rfind(prefix, 0), 0u) << lines[line];
+    for (const std::string& line : lines)
+        EXPECT_EQ(NmeaSentence(line.substr(1, line.find('*') - 1)), line + "\r\n");
+    EXPECT_EQ(std::tuple(c.valid, c.satellites, c.satellitesUsed, c.sky.size()),
+              std::tuple(true, 52, 48, 52u));
+    EXPECT_EQ(std::tuple(c.sky[13].system, c.sky[13].prn, c.sky[13].number, c.sky[13].used),
+              std::tuple("GLONASS", 65, 1, true));
+    EXPECT_EQ(std::tuple(c.sky[25].prn, c.sky[25].used), std::tuple(64 + 13, false));
+
+    // Seconds 1 to 2 at two cycles a second: cycles 3 and 4 have no fix.
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_EQ(BuildNmeaCycle(n, here, here, o).valid, n < 3 || n > 4) << n;
+    const NmeaCycle lost = BuildNmeaCycle(3, here, here, o);
+    const std::vector<std::string> l = LinesOf(lost.text);
+    EXPECT_EQ(l[0], NmeaSentence("GNRMC,090000.00,V,,,,,,,120502,,,N").substr(0, l[0].size()));
+    EXPECT_EQ(l[1], NmeaSentence("GNGGA,090000.00,,,,,0,00,99.9,,M,,M,,").substr(0, l[1].size()));
+    EXPECT_EQ(l[2].rfind("$GNGSA,A,1,,,,,,,,,,,,,", 0), 0u);
+    EXPECT_EQ(std::tuple(lost.satellites, lost.satellitesUsed), std::tuple(52, 0));
+
+    // NMEA 4.10: status after the mode, system IDs, signal IDs, numbers from 1, BeiDou as GB.
+    o.version410 = true;
+    o.fixLoss.clear();
+    o.systems = {NmeaSystem::kGps, NmeaSystem::kBeiDou, NmeaSystem::kQzss};
+    o.satellites = 2;
+    o.talker = "GP";
+    const std::vector<std::string> v = LinesOf(BuildNmeaCycle(1, here, here, o).text);
+    ASSERT_EQ(v.size(), 8u);
+    EXPECT_NE(v[0].find("$GPRMC,"), std::string::npos);
+    EXPECT_NE(v[0].find(",,,A,V*"), std::string::npos);
+    EXPECT_EQ(v[3].rfind("$GNGSA,A,3,01,06,,", 0), 0u);
+    EXPECT_NE(v[3].find(",1.8,1.0,1.5,4*"), std::string::npos);
+    EXPECT_EQ(v[6].rfind("$GBGSV,1,1,02,01,", 0), 0u);
+    EXPECT_NE(v[6].find(",1*"), std::string::npos);
+    EXPECT_EQ(v[7].rfind("$GQGSV,1,1,02,01,", 0), 0u);
+}
+
 }  // namespace
 }  // namespace gpssim

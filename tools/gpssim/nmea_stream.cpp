@@ -41,7 +41,61 @@ double Radians(double d) {
     return d * kPi / 180.0;
 }
 
+struct SystemTalk {
+    NmeaSystem system;
+    const char* name;
+    const char* talker;  // of its GSV (and GSA in 4.10)
+    const char* talker410;
+    int systemId;   // NMEA 4.10
+    int slots;      // satellite numbers 1 to slots
+    int step;       // between the numbers of successive satellites
+    int prnOffset;  // NMEA PRN = number + offset, before 4.10
+    int prnOffset410;
+};
+
+constexpr SystemTalk kSystems[] = {
+    {NmeaSystem::kGps, "GPS", "GP", "GP", 1, 32, 7, 0, 0},
+    {NmeaSystem::kGlonass, "GLONASS", "GL", "GL", 2, 24, 5, 64, 64},
+    {NmeaSystem::kGalileo, "Galileo", "GA", "GA", 3, 36, 7, 300, 0},
+    {NmeaSystem::kBeiDou, "BeiDou", "BD", "GB", 4, 37, 5, 200, 0},
+    {NmeaSystem::kQzss, "QZSS", "GQ", "GQ", 5, 7, 1, 192, 0},
+};
+
+const SystemTalk& TalkOf(NmeaSystem s) {
+    for (const SystemTalk& t : kSystems) {
+        if (t.system == s)
+            return t;
+    }
+    return kSystems[0];
+}
+
+bool FixLost(int number, const NmeaOptions& options) {
+    const double at = (number - 1) / (options.rate > 0 ? options.rate : 1.0);
+    for (const auto& [from, seconds] : options.fixLoss) {
+        if (at >= from - 1e-9 && at < from + seconds - 1e-9)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool ParseNmeaSystem(std::string_view name, NmeaSystem* out) {
+    for (const SystemTalk& t : kSystems) {
+        std::string lower = t.name;
+        for (char& c : lower)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (name == lower) {
+            *out = t.system;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* NmeaSystemName(NmeaSystem s) {
+    return TalkOf(s).name;
+}
 
 std::string NmeaSentence(std::string_view body, bool badChecksum) {
     unsigned sum = 0;
@@ -97,51 +151,111 @@ NmeaCycle BuildNmeaCycle(int number, const SimTrackPoint& here, const SimTrackPo
         here.altitude > -100000.0f && here.altitude < 100000.0f ? here.altitude : 0.0f, 1);
     sorvane::ParseDecimal(altText, &c.altitude);
 
+    const bool lost = FixLost(number, options);
+    c.valid = !lost;
+    const bool gpsOnly = options.systems.size() == 1 && options.systems[0] == NmeaSystem::kGps;
+    const std::string talker = !options.talker.empty() ? options.talker : gpsOnly ? "GP" : "GN";
+    // The mode field of NMEA 2.3 (and 4.10's status after it); a GPS receiver
+    // of the old kind sends neither.
+    const bool modes = !gpsOnly || options.version410 || !options.talker.empty();
+
     char body[256];
     if (number == options.burstCycle)
         c.text.append(2048, 'B');
     if (number == options.longLineCycle) {
         std::string longBody =
-            std::string("GPRMC,") + hms + ",A,0000.0000,N,00000.0000,E,0.0,0.0," + date + ",,";
+            talker + "RMC," + hms + ",A,0000.0000,N,00000.0000,E,0.0,0.0," + date + ",,";
         // Padded so that the line with '$', checksum and CR LF is 150 bytes.
         longBody.append(150 - 6 - longBody.size(), '0');
         c.text += NmeaSentence(longBody);
     }
-    std::snprintf(body, sizeof body, "GPRMC,%s,A,%s,%c,%s,%c,%s,%s,%s,,", hms, lat.text.c_str(),
-                  lat.hemisphere, lon.text.c_str(), lon.hemisphere, speedText.c_str(),
-                  courseText.c_str(), date);
-    c.text += NmeaSentence(body, number == options.badChecksumCycle);
+    std::string rmc;
+    if (lost) {
+        std::snprintf(body, sizeof body, "%sRMC,%s,V,,,,,,,%s,,", talker.c_str(), hms, date);
+    } else {
+        std::snprintf(body, sizeof body, "%sRMC,%s,A,%s,%c,%s,%c,%s,%s,%s,,", talker.c_str(), hms,
+                      lat.text.c_str(), lat.hemisphere, lon.text.c_str(), lon.hemisphere,
+                      speedText.c_str(), courseText.c_str(), date);
+    }
+    rmc = body;
+    if (modes)
+        rmc += lost ? ",N" : ",A";
+    if (options.version410)
+        rmc += ",V";
+    c.text += NmeaSentence(rmc, number == options.badChecksumCycle);
+
+    // Satellites: each system's in view, its first twelve in the fix.
     const int sats = options.satellites < 0 ? 0 : options.satellites;
-    c.satellites = sats;
-    std::snprintf(body, sizeof body, "GPGGA,%s,%s,%c,%s,%c,1,%02d,1.0,%s,M,39.0,M,,", hms,
-                  lat.text.c_str(), lat.hemisphere, lon.text.c_str(), lon.hemisphere,
-                  sats < 12 ? sats : 12, altText.c_str());
+    struct Seen {
+        const SystemTalk* talk;
+        std::vector<NmeaSatellite> satellites;
+    };
+    std::vector<Seen> systems;
+    int used = 0;
+    for (std::size_t k = 0; k < options.systems.size(); ++k) {
+        const SystemTalk& t = TalkOf(options.systems[k]);
+        Seen seen{&t, {}};
+        for (int i = 0; i < sats; ++i) {
+            NmeaSatellite v;
+            v.system = t.name;
+            v.number = 1 + (i * t.step) % t.slots;
+            v.prn = v.number + (options.version410 ? t.prnOffset410 : t.prnOffset);
+            const int s = i + static_cast<int>(k) * 3;
+            v.elevation = 5 + (s * 11) % 85;
+            v.azimuth = (s * 37) % 360;
+            v.snr = 20 + (s * 3) % 30;
+            v.used = !lost && i < 12;
+            used += v.used ? 1 : 0;
+            seen.satellites.push_back(v);
+        }
+        systems.push_back(std::move(seen));
+    }
+    c.satellites = sats * static_cast<int>(options.systems.size());
+    c.satellitesUsed = gpsOnly ? (sats < 12 ? sats : 12) : used;
+    if (lost) {
+        std::snprintf(body, sizeof body, "%sGGA,%s,,,,,0,00,99.9,,M,,M,,", talker.c_str(), hms);
+    } else {
+        std::snprintf(body, sizeof body, "%sGGA,%s,%s,%c,%s,%c,1,%02d,1.0,%s,M,39.0,M,,",
+                      talker.c_str(), hms, lat.text.c_str(), lat.hemisphere, lon.text.c_str(),
+                      lon.hemisphere, c.satellitesUsed, altText.c_str());
+    }
     c.text += NmeaSentence(body);
 
-    std::string gsa = "GPGSA,A,3";
-    for (int i = 0; i < 12; ++i) {
-        char prn[8] = "";
-        if (i < sats)
-            std::snprintf(prn, sizeof prn, "%02d", 1 + (i * 7) % 32);
-        gsa += ",";
-        gsa += prn;
-    }
-    gsa += ",1.8,1.0,1.5";
-    c.text += NmeaSentence(gsa);
-
-    const int messages = sats == 0 ? 1 : (sats + 3) / 4;
-    for (int m = 1; m <= messages; ++m) {
-        std::string gsv;
-        char head[64];
-        std::snprintf(head, sizeof head, "GPGSV,%d,%d,%02d", messages, m, sats);
-        gsv = head;
-        for (int s = (m - 1) * 4; s < m * 4 && s < sats; ++s) {
-            char entry[64];
-            std::snprintf(entry, sizeof entry, ",%02d,%02d,%03d,%02d", 1 + (s * 7) % 32,
-                          5 + (s * 11) % 85, (s * 37) % 360, 20 + (s * 3) % 30);
-            gsv += entry;
+    for (const Seen& seen : systems) {
+        std::string gsa = std::string(gpsOnly ? "GP" : "GN") + "GSA,A," + (lost ? "1" : "3");
+        for (int i = 0; i < 12; ++i) {
+            char prn[8] = "";
+            if (i < static_cast<int>(seen.satellites.size()) && seen.satellites[i].used)
+                std::snprintf(prn, sizeof prn, "%02d", seen.satellites[i].prn);
+            gsa += ",";
+            gsa += prn;
         }
-        c.text += NmeaSentence(gsv);
+        gsa += lost ? ",99.9,99.9,99.9" : ",1.8,1.0,1.5";
+        if (options.version410)
+            gsa += "," + std::to_string(seen.talk->systemId);
+        c.text += NmeaSentence(gsa);
+    }
+
+    for (const Seen& seen : systems) {
+        const char* gsvTalker = options.version410 ? seen.talk->talker410 : seen.talk->talker;
+        const int count = static_cast<int>(seen.satellites.size());
+        const int messages = count == 0 ? 1 : (count + 3) / 4;
+        for (int m = 1; m <= messages; ++m) {
+            char head[64];
+            std::snprintf(head, sizeof head, "%sGSV,%d,%d,%02d", gsvTalker, messages, m, count);
+            std::string gsv = head;
+            for (int s = (m - 1) * 4; s < m * 4 && s < count; ++s) {
+                const NmeaSatellite& v = seen.satellites[s];
+                char entry[64];
+                std::snprintf(entry, sizeof entry, ",%02d,%02d,%03d,%02d", v.prn, v.elevation,
+                              v.azimuth, v.snr);
+                gsv += entry;
+            }
+            if (options.version410)
+                gsv += ",1";
+            c.text += NmeaSentence(gsv);
+        }
+        c.sky.insert(c.sky.end(), seen.satellites.begin(), seen.satellites.end());
     }
     return c;
 }

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -81,12 +83,32 @@ Faults of the download streams:
   --no-complete           end downloads without the transfer complete packet
 
 NMEA (the receiver then streams text and ignores packets):
-  --nmea                  stream $GPRMC, $GPGGA, $GPGSA and $GPGSV along the
+  --nmea                  stream RMC, GGA, GSA and GSV sentences along the
                           points of the tracks, one cycle per point, in a loop
   --nmea-rate HZ          cycles per second (default 1)
-  --nmea-satellites N     satellites in view, 0 to 99 (default 8)
-  --nmea-bad-checksum K   the $GPRMC of cycle K (from 1) has a wrong checksum
-  --nmea-long-line K      cycle K begins with a $GPRMC line of 150 bytes
+  --nmea-systems LIST     the satellite systems tracked, comma-separated, in
+                          the order their sentences go out: gps, glonass,
+                          galileo, beidou, qzss (default gps). GPS alone talks
+                          as $GP; several give their position as $GNRMC and
+                          $GNGGA, one $GNGSA per system and one GSV set per
+                          system ($GPGSV, $GLGSV, $GAGSV, $BDGSV, $GQGSV), as
+                          receivers of the last ten years do. For example
+                          gps,glonass or gps,galileo,beidou
+  --nmea-talker XX        talker of RMC and GGA instead (two capital letters)
+  --nmea-version V        2.3 (default) or 4.10: NMEA 4.10 adds the RMC's
+                          navigation status, the GSA's system ID and the GSV's
+                          signal ID, numbers each system's satellites from 1
+                          and calls BeiDou $GB
+  --nmea-satellites N     satellites in view of each system, 0 to 99 (default 8);
+                          the first twelve of each are used in the fix
+  --nmea-fix-loss AT:SECONDS
+                          no fix for SECONDS seconds of the stream from second
+                          AT (counted at --nmea-rate from the first cycle): the
+                          RMC says V with no position, the GGA quality 0, the
+                          GSA no satellites used; the satellites stay in view.
+                          May be given more than once
+  --nmea-bad-checksum K   the RMC of cycle K (from 1) has a wrong checksum
+  --nmea-long-line K      cycle K begins with an RMC line of 150 bytes
   --nmea-burst K          cycle K begins with 2048 bytes without a line feed
 
 Data file: one item per line; empty lines and lines starting with # are skipped.
@@ -266,6 +288,63 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, bool* help, s
             if (!number(0, 99, &v))
                 return false;
             o.nmea.satellites = static_cast<int>(v);
+        } else if (arg == "--nmea-systems") {
+            if (!takeValue())
+                return false;
+            o.nmea.systems.clear();
+            std::string_view rest = value;
+            while (!rest.empty() || o.nmea.systems.empty()) {
+                const std::size_t comma = rest.find(',');
+                const std::string_view name = rest.substr(0, comma);
+                NmeaSystem system{};
+                if (!ParseNmeaSystem(name, &system)) {
+                    *error = "unknown satellite system \"" + std::string(name) +
+                             "\" (gps, glonass, galileo, beidou or qzss)";
+                    return false;
+                }
+                if (std::find(o.nmea.systems.begin(), o.nmea.systems.end(), system) !=
+                    o.nmea.systems.end()) {
+                    *error = "--nmea-systems names " + std::string(name) + " twice";
+                    return false;
+                }
+                o.nmea.systems.push_back(system);
+                rest =
+                    comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+                if (comma != std::string_view::npos && rest.empty()) {
+                    *error = "bad value for --nmea-systems: " + std::string(value);
+                    return false;
+                }
+            }
+        } else if (arg == "--nmea-talker") {
+            if (!takeValue())
+                return false;
+            if (value.size() != 2 || !std::isupper(static_cast<unsigned char>(value[0])) ||
+                !std::isupper(static_cast<unsigned char>(value[1]))) {
+                *error = "--nmea-talker takes two capital letters, such as GN";
+                return false;
+            }
+            o.nmea.talker = std::string(value);
+        } else if (arg == "--nmea-version") {
+            if (!takeValue())
+                return false;
+            if (value != "2.3" && value != "4.10" && value != "4.1") {
+                *error = "--nmea-version takes 2.3 or 4.10";
+                return false;
+            }
+            o.nmea.version410 = value != "2.3";
+        } else if (arg == "--nmea-fix-loss") {
+            if (!takeValue())
+                return false;
+            const std::size_t colon = value.find(':');
+            double from = 0.0, seconds = 0.0;
+            if (colon == std::string_view::npos ||
+                !sorvane::ParseDecimal(value.substr(0, colon), &from) ||
+                !sorvane::ParseDecimal(value.substr(colon + 1), &seconds) || !(from >= 0.0) ||
+                !(seconds > 0.0) || from > 1e9 || seconds > 1e9) {
+                *error = "--nmea-fix-loss takes AT:SECONDS, such as 5:3";
+                return false;
+            }
+            o.nmea.fixLoss.emplace_back(from, seconds);
         } else if (arg == "--nmea-bad-checksum") {
             if (!number(1, 1000000, &v))
                 return false;

@@ -25,6 +25,7 @@
 #include "data/tobrel_file.h"
 #include "host_files.h"
 #include "interrupt.h"
+#include "nmea_command.h"
 #include "session.h"
 #include "tab_format.h"
 #include "text/numbers.h"
@@ -50,8 +51,9 @@ Commands:
   upload tracks|waypoints|routes FILE
                             send what FILE holds: GPX, a native data file or
                             the form download prints ("-": standard input)
-  nmea [--seconds N]        print NMEA positions for N seconds (default 10),
-                            then the satellites in view
+  nmea [--seconds N] [--gpsd [HOST[:PORT]]] [--raw]
+                            print positions and satellites from the port or
+                            from gpsd (sorvane nmea --help tells more)
   datums                    list the datums (index, name, ellipsoid)
   typelib                   print the control's interface description
   register, unregister      register the control library for this user, or
@@ -353,43 +355,6 @@ int Upload(const Options& o) {
     return 0;
 }
 
-std::atomic<bool> g_interrupted{false};
-
-void OnSignal(int) {
-    g_interrupted = true;
-}
-
-int Nmea(const Options& o) {
-    sorvane::TSorvane gps;
-    if (!Prepare(gps, o))
-        return 1;
-    gps.SetOnNMEAReceived([](std::int16_t valid, double lat, double lon, double alt, std::int32_t t,
-                             double vel, std::int16_t dir) {
-        std::printf("%s %s %s %s m %d %s km/h %d deg\n", valid ? "fix" : "nofix",
-                    FormatFixed(lat, 6).c_str(), FormatFixed(lon, 6).c_str(),
-                    FormatFixed(alt, 1).c_str(), t, FormatFixed(vel, 1).c_str(), dir);
-        std::fflush(stdout);
-    });
-    if (!gps.StartNMEAReceiving()) {
-        std::fprintf(stderr, "sorvane: the NMEA receiver did not start\n");
-        return 1;
-    }
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(o.seconds);
-    while (!g_interrupted && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const int n = gps.GetNumSatellite();
-    std::printf("# %d satellites in view\n", n);
-    for (std::int16_t i = 0; i < n && i < 24; ++i) {
-        std::int16_t prn = 0, elevation = 0, azimuth = 0, snr = 0;
-        if (gps.GetSatelliteData(i, &prn, &elevation, &azimuth, &snr))
-            std::printf("PRN %d elevation %d azimuth %d SNR %d\n", prn, elevation, azimuth, snr);
-    }
-    gps.StopNMEAReceiving();
-    return 0;
-}
-
 int Datums() {
     sorvane::TSorvane gps;
     if (!Created(gps))
@@ -453,6 +418,8 @@ int main(int argc, char** argv) {
         return argc == 2 ? Version() : Usage("--version takes nothing more");
     if (FindCommand(command) == nullptr)
         return Usage("unknown command: " + std::string(command));
+    if (command == "nmea")
+        return NmeaCommand(argc, argv, 2);
     Options o;
     o.words.emplace_back(command);
     if (const int rc = ParseOptions(argc, argv, 2, &o); rc != 0)
@@ -467,8 +434,6 @@ int main(int argc, char** argv) {
         return Usage(std::string(command) + " takes no " + o.words[1], argv[1]);
     if (command == "identify")
         return Identify(o);
-    if (command == "nmea")
-        return Nmea(o);
     if (command == "datums")
         return Datums();
     if (command == "typelib") {

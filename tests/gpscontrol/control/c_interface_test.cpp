@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "control/dispatch_members.h"
@@ -177,6 +179,81 @@ TEST(CInterface, FailureMessagesGoToTheHostsHandler) {
     sorvane_set_message_handler(nullptr, nullptr);
     { KelData again(noDatum); }
     EXPECT_EQ(seen, std::vector<std::string>{"ERROR: Can't create MapDatum object"});
+}
+
+// The receiver's C interface on a control of this library: arguments checked,
+// one identity, values while no receiver runs, the systems' names.
+TEST(ReceiverInterface, ArgumentsIdentityAndValuesWithoutAReceiver) {
+    SorvaneCtrl* c = sorvane_create();
+    ASSERT_NE(c, nullptr);
+    const SorvaneGuid iid = SORVANE_IID_SORVANERECEIVER;
+    void* object = nullptr;
+    ASSERT_EQ(c->lpVtbl->QueryInterface(c, &iid, &object), SORVANE_S_OK);
+    auto* receiver = static_cast<SorvaneReceiver*>(object);
+    const SorvaneGuid unknown = SORVANE_IID_IUNKNOWN;
+    void* identity = nullptr;
+    ASSERT_EQ(receiver->lpVtbl->QueryInterface(receiver, &unknown, &identity), SORVANE_S_OK);
+    EXPECT_EQ(identity, c);
+    // The references are the control's: three now, one after these two.
+    EXPECT_EQ(receiver->lpVtbl->Release(receiver), 2u);
+    EXPECT_EQ(c->lpVtbl->Release(c), 1u);
+
+    const std::string longHost(256, 'h');
+    const std::tuple<SorvaneResult, SorvaneResult> rows[] = {
+        {sorvane_receiver_set_source(nullptr, SORVANE_SOURCE_GPSD, "", 0), SORVANE_E_POINTER},
+        {sorvane_receiver_set_source(c, 2, "", 0), SORVANE_E_INVALIDARG},
+        {sorvane_receiver_set_source(c, SORVANE_SOURCE_GPSD, "", -1), SORVANE_E_INVALIDARG},
+        {sorvane_receiver_set_source(c, SORVANE_SOURCE_GPSD, "", 65536), SORVANE_E_INVALIDARG},
+        {sorvane_receiver_set_source(c, SORVANE_SOURCE_GPSD, longHost.c_str(), 0),
+         SORVANE_E_INVALIDARG},
+        {sorvane_receiver_status(c, nullptr), SORVANE_E_POINTER},
+        {sorvane_receiver_last_fix(c, nullptr), SORVANE_E_POINTER},
+        {sorvane_receiver_satellites(c, nullptr, 3, nullptr), SORVANE_E_POINTER},
+        {sorvane_receiver_connect(c, nullptr, nullptr, nullptr), SORVANE_E_POINTER},
+        {sorvane_receiver_disconnect(c, 12345), SORVANE_E_INVALIDARG},
+        {sorvane_receiver_set_source(c, SORVANE_SOURCE_GPSD, nullptr, 0), SORVANE_S_OK},
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(std::get<0>(rows[i]), std::get<1>(rows[i])) << "row " << i;
+
+    std::int32_t source = -1, port = -1;
+    char host[4] = "xyz";
+    EXPECT_EQ(sorvane_receiver_get_source(c, &source, host, sizeof host, &port), SORVANE_S_OK);
+    EXPECT_EQ(std::tuple(source, std::string(host), port),
+              std::tuple(SORVANE_SOURCE_GPSD, std::string(), 0));
+    ASSERT_EQ(sorvane_receiver_set_source(c, SORVANE_SOURCE_GPSD, "localhost", 2947), SORVANE_S_OK);
+    EXPECT_EQ(sorvane_receiver_get_source(c, nullptr, host, sizeof host, nullptr), SORVANE_S_OK);
+    EXPECT_STREQ(host, "loc");  // cut to the buffer
+
+    SorvaneReceiverStatus status;
+    std::memset(&status, 0x55, sizeof status);
+    ASSERT_EQ(sorvane_receiver_status(c, &status), SORVANE_S_OK);
+    EXPECT_EQ(std::tuple(status.source, status.state, status.errorCode, status.bytes,
+                         std::string(status.message)),
+              std::tuple(SORVANE_SOURCE_GPSD, SORVANE_RECEIVER_STOPPED, 0, 0u, std::string()));
+    SorvaneFix fix;
+    std::memset(&fix, 0x55, sizeof fix);
+    EXPECT_EQ(sorvane_receiver_last_fix(c, &fix), SORVANE_S_FALSE);
+    EXPECT_EQ(std::tuple(fix.valid, fix.latitude, fix.quality), std::tuple(0, 0.0, 0));
+    std::int32_t count = -1;
+    EXPECT_EQ(sorvane_receiver_satellites(c, nullptr, 0, &count), SORVANE_S_OK);
+    EXPECT_EQ(count, 0);
+    sorvane_destroy(c);
+
+    const std::pair<std::int32_t, const char*> names[] = {
+        {SORVANE_GNSS_GPS, "GPS"},
+        {SORVANE_GNSS_GLONASS, "GLONASS"},
+        {SORVANE_GNSS_GALILEO, "Galileo"},
+        {SORVANE_GNSS_BEIDOU, "BeiDou"},
+        {SORVANE_GNSS_QZSS, "QZSS"},
+        {SORVANE_GNSS_NAVIC, "NavIC"},
+        {SORVANE_GNSS_SBAS, "SBAS"},
+        {SORVANE_GNSS_UNKNOWN, "unknown"},
+        {8, "unknown"},
+        {-1, "unknown"},
+    };
+    for (const auto& [id, name] : names)
+        EXPECT_STREQ(sorvane_constellation_name(id), name) << id;
 }
 
 }  // namespace

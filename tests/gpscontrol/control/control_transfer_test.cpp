@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -133,6 +136,17 @@ TEST(ControlTransfers, TwoReceiversRaiseFixesOnTheirOwnControlsOnly) {
     EXPECT_FALSE(b.foreignFix);
 }
 
+// Starts the receiver of a control a handler will let go, and waits until no
+// control is left alive beyond the `before` count.
+void StartUntilReleased(SorvaneCtrl* object, int before) {
+    ASSERT_EQ(sorvane_invoke(object, sorvane_get_dispid("StartNMEAReceiving"),
+                             SORVANE_DISPATCH_METHOD, nullptr, 0, nullptr),
+              kOk);
+    for (int i = 0; i < 3000 && LiveObjectCount() != before; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(LiveObjectCount(), before);
+}
+
 // A host may let go of a control from inside one of its events: the control
 // lives on until the call or the event that raised it has returned.
 TEST(ControlTransfers, AHostMayReleaseItsLastReferenceInsideAnEvent) {
@@ -191,13 +205,126 @@ TEST(ControlTransfers, AHostMayReleaseItsLastReferenceInsideAnEvent) {
     port.vt = SORVANE_VT_I2;
     port.u.iVal = 6;
     ASSERT_EQ(sorvane_invoke(r.object, 2, SORVANE_DISPATCH_PROPERTYPUT, &port, 1, nullptr), kOk);
-    ASSERT_EQ(sorvane_invoke(r.object, sorvane_get_dispid("StartNMEAReceiving"),
-                             SORVANE_DISPATCH_METHOD, nullptr, 0, nullptr),
-              kOk);
-    for (int i = 0; i < 3000 && LiveObjectCount() != before; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(LiveObjectCount(), before);
+    StartUntilReleased(r.object, before);
     EXPECT_EQ(r.events, 1);
+}
+
+// The receiver beyond the automation members, through the typed wrapper: full
+// fixes, every satellite of three systems, the status and the lines; a port
+// that cannot be opened says why at once.
+TEST(ControlReceiver, FixesSatellitesStatusAndLinesThroughTheWrapper) {
+    RunningSimulator sim(
+        "--nmea --nmea-rate 50 --nmea-systems gps,glonass,galileo --nmea-satellites 9");
+    Host h(sim, 5);
+    std::mutex mutex;
+    std::vector<SorvaneFix> fixes;
+    std::vector<SorvaneReceiverStatus> statuses;
+    std::vector<std::string> lines;
+    std::atomic<int> satelliteEvents{0};
+    h.gps.SetOnFix([&](const SorvaneFix& f) {
+        std::lock_guard lock(mutex);
+        fixes.push_back(f);
+    });
+    h.gps.SetOnReceiverStatus([&](const SorvaneReceiverStatus& s) {
+        std::lock_guard lock(mutex);
+        statuses.push_back(s);
+    });
+    h.gps.SetOnSentence([&](std::string_view line) {
+        std::lock_guard lock(mutex);
+        lines.emplace_back(line);
+    });
+    h.gps.SetOnSatellites([&] { ++satelliteEvents; });
+    ASSERT_TRUE(h.gps.StartNMEAReceiving());
+    for (int i = 0; i < 3000; ++i) {
+        {
+            std::lock_guard lock(mutex);
+            if (fixes.size() >= 5 && satelliteEvents >= 6)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::vector<SorvaneSatellite> all = h.gps.GetSatellites();
+    const SorvaneReceiverStatus running = h.gps.GetReceiverStatus();
+    const std::optional<SorvaneFix> last = h.gps.GetLastFix();
+    EXPECT_EQ(h.gps.GetNumSatellite(), 27);
+    h.gps.StopNMEAReceiving();
+
+    ASSERT_EQ(all.size(), 27u);
+    int perSystem[8] = {};
+    for (const SorvaneSatellite& x : all) {
+        ++perSystem[x.constellation & 7];
+        EXPECT_EQ(x.used, 1);
+    }
+    EXPECT_EQ(std::tuple(perSystem[SORVANE_GNSS_GPS], perSystem[SORVANE_GNSS_GLONASS],
+                         perSystem[SORVANE_GNSS_GALILEO]),
+              std::tuple(9, 9, 9));
+    EXPECT_EQ(std::tuple(running.state, running.source, running.rejected),
+              std::tuple(SORVANE_RECEIVER_RUNNING, SORVANE_SOURCE_SERIAL, 0u));
+    EXPECT_GT(running.sentences, 10u);
+    ASSERT_TRUE(last.has_value());
+    std::unique_lock lock(mutex);
+    ASSERT_GE(fixes.size(), 5u);
+    for (const SorvaneFix& f : fixes) {
+        EXPECT_EQ(std::tuple(f.valid, f.mode, f.quality, f.satellitesUsed),
+                  std::tuple(1, 3, 1, 27));
+        EXPECT_GT(f.latitude, 30.0);
+        EXPECT_GT(f.time, 1.0e9);
+    }
+    ASSERT_FALSE(lines.empty());
+    for (const std::string& line : lines) {
+        EXPECT_EQ(line[0], '$');
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+    }
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.front().state, SORVANE_RECEIVER_RUNNING);
+
+    // A port that cannot be opened: the start says so before it returns.
+    testsupport::ScopedEnv missing("SORVANE_COM7", "/nonexistent/sorvane-port");
+    h.gps.set_CommPort(7);
+    statuses.clear();
+    lock.unlock();
+    ASSERT_TRUE(h.gps.StartNMEAReceiving());
+    lock.lock();
+    ASSERT_EQ(statuses.size(), 1u);
+    EXPECT_EQ(
+        std::tuple(statuses[0].state, statuses[0].errorCode, std::string(statuses[0].message)),
+        std::tuple(SORVANE_RECEIVER_FAILED, ENOENT,
+                   std::string("cannot open /nonexistent/sorvane-port: No such file or "
+                               "directory")));
+    EXPECT_EQ(h.gps.GetReceiverStatus().state, SORVANE_RECEIVER_FAILED);
+    h.gps.StopNMEAReceiving();
+}
+
+// A host may let go of a control inside a receiver event too, whichever it
+// is: nothing reaches the control after that.
+TEST(ControlReceiver, AHostMayReleaseItsLastReferenceInsideAReceiverEvent) {
+    const int before = LiveObjectCount();
+    RunningSimulator nmea("--nmea --nmea-rate 20 --nmea-systems gps,beidou");
+    nmea.port(6);
+    struct Release {
+        SorvaneCtrl* object;
+        std::int32_t kind;
+        std::atomic<int> events{0};
+    };
+    for (const std::int32_t kind : {SORVANE_RECEIVER_EVENT_FIX, SORVANE_RECEIVER_EVENT_SENTENCE,
+                                    SORVANE_RECEIVER_EVENT_SATELLITES}) {
+        SCOPED_TRACE(kind);
+        Release r{controltest::MakeObject(true), kind};
+        std::uint32_t cookie = 0;
+        ASSERT_EQ(sorvane_receiver_connect(
+                      r.object,
+                      [](void* user, const SorvaneReceiverEvent* e) {
+                          auto* r = static_cast<Release*>(user);
+                          if (e->kind == r->kind && r->events++ == 0)
+                              sorvane_destroy(r->object);
+                      },
+                      &r, &cookie),
+                  kOk);
+        TSorvane(r.object).set_CommPort(6);
+        StartUntilReleased(r.object, before);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(r.events, 1);
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "control/sorvane.h"
 #include "control/tsorvane.h"
@@ -93,6 +94,17 @@ TEST(Host, RegisterIntoAFreshFolderThenCreateFromTheRegisteredLibraryOrTheLinked
         // It is a full control all the same.
         EXPECT_TRUE(gps.AddWaypoint("東京", "", 35.0, 139.0, 0.0, 0, 0, 0.0));
         EXPECT_EQ(gps.GetWaypointID(0), "東京");
+        // Its receiver too, reached through the copy's own interface.
+        ASSERT_TRUE(gps.SetReceiverSource(SORVANE_SOURCE_GPSD, "gps.example", 2948));
+        std::string host;
+        std::int32_t port = 0;
+        EXPECT_EQ(std::tuple(gps.GetReceiverSource(&host, &port), host, port),
+                  std::tuple(SORVANE_SOURCE_GPSD, std::string("gps.example"), 2948));
+        const SorvaneReceiverStatus status = gps.GetReceiverStatus();
+        EXPECT_EQ(std::tuple(status.source, status.state),
+                  std::tuple(SORVANE_SOURCE_GPSD, SORVANE_RECEIVER_STOPPED));
+        EXPECT_TRUE(gps.GetSatellites().empty());
+        EXPECT_FALSE(gps.GetLastFix().has_value());
     }
     EXPECT_EQ(copyCanUnload(), SORVANE_S_OK);
     ::dlclose(handle);

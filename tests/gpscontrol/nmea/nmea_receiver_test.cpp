@@ -3,7 +3,10 @@
 #include "nmea/nmea_receiver.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +17,7 @@
 
 #include "control/dispatch_members.h"
 #include "control/sorvane_ctrl.h"
+#include "recorded_streams.h"
 #include "support/sim_fixture.h"
 
 namespace sorvane {
@@ -234,6 +238,180 @@ TEST(ControlNmea, StartQueryAndStop) {
     NmeaReceiver again(nullptr);
     EXPECT_TRUE(again.openDevice(sim.path(), 9600));
 }
+
+// A receiver of today through the control: GN positions and the satellites of
+// four systems, a fix that comes and goes, all in the receiver events.
+TEST(ControlNmea, SeveralSystemsAndAFixThatComesAndGoes) {
+    gpssim::Options o = NmeaOptions(60, 50.0);
+    o.nmea.systems = {gpssim::NmeaSystem::kGps, gpssim::NmeaSystem::kGlonass,
+                      gpssim::NmeaSystem::kGalileo, gpssim::NmeaSystem::kBeiDou};
+    o.nmea.satellites = 7;
+    o.nmea.fixLoss = {{0.2, 0.1}};  // cycles 11 to 15
+    RunningSimulator sim(o);
+    ASSERT_TRUE(sim.ok());
+    const PortSettings port = sim.port(6);
+    std::mutex mutex;
+    std::vector<NmeaFix> fixes;
+    std::vector<ReceiverStatus> statuses;
+    int satelliteEvents = 0;
+    CSorvaneCtrl ctrl;
+    ctrl.SetCommPort(port.port);
+    ctrl.ConnectReceiver([&](const ReceiverEvent& e) {
+        std::lock_guard lock(mutex);
+        if (e.kind == ReceiverEvent::Kind::kFix)
+            fixes.push_back(*e.fix);
+        if (e.kind == ReceiverEvent::Kind::kStatus)
+            statuses.push_back(*e.status);
+        satelliteEvents += e.kind == ReceiverEvent::Kind::kSatellites ? 1 : 0;
+    });
+    ASSERT_TRUE(ctrl.StartNMEAReceiving());
+    EXPECT_EQ(ctrl.GetReceiverStatus().state, SourceState::kRunning);
+    sim.sim().ResumeNmea();
+    ASSERT_TRUE(Eventually([&] {
+        std::lock_guard lock(mutex);
+        return fixes.size() >= 25;
+    }));
+    const std::vector<SatelliteInfo> list = ctrl.GetSatelliteList();
+    // Whenever it is read, also while a cycle's sets come in.
+    std::vector<int> counts;
+    for (int i = 0; i < 50; ++i) {
+        counts.push_back(ctrl.GetNumSatellite());
+        std::this_thread::sleep_for(1ms);
+    }
+    std::int16_t prn = 0, elevation = 0, azimuth = 0, snr = 0;
+    const bool entry23 = ctrl.GetSatelliteData(23, &prn, &elevation, &azimuth, &snr);
+    ctrl.StopNMEAReceiving();
+    EXPECT_EQ(ctrl.GetReceiverStatus().state, SourceState::kStopped);
+
+    const auto cycles = sim.sim().NmeaCycles();
+    std::lock_guard lock(mutex);
+    int lost = 0;
+    for (const NmeaFix& f : fixes) {
+        const auto c = std::ranges::find(cycles, f.time, &gpssim::NmeaCycle::unixTime);
+        ASSERT_NE(c, cycles.end()) << f.time;
+        SCOPED_TRACE(c->number);
+        EXPECT_EQ(f.valid != 0, c->valid);
+        EXPECT_EQ(f.valid != 0, c->number < 11 || c->number > 15);
+        lost += c->valid ? 0 : 1;
+        EXPECT_DOUBLE_EQ(f.utc, static_cast<double>(c->unixTime));
+        EXPECT_EQ(std::tuple(f.quality, f.satellitesUsed, f.mode),
+                  std::tuple(c->valid ? 1 : 0, c->satellitesUsed, c->valid ? 3 : 1));
+        if (c->valid) {
+            EXPECT_NEAR(f.latitude, c->latitude, 1e-9);
+            EXPECT_NEAR(f.longitude, c->longitude, 1e-9);
+            EXPECT_DOUBLE_EQ(f.fixAltitude, c->altitude);
+        }
+    }
+    EXPECT_EQ(lost, 5);
+    std::vector<std::tuple<std::string, int, int, int, int, bool>> expected, got;
+    for (const gpssim::NmeaSatellite& v : cycles.back().sky)
+        expected.emplace_back(v.system, v.number, v.elevation, v.azimuth, v.snr, v.used);
+    for (const SatelliteInfo& i : list)
+        got.emplace_back(ConstellationName(i.constellation), i.number, i.elevation, i.azimuth,
+                         i.snr, i.used);
+    std::sort(expected.begin(), expected.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(counts, std::vector<int>(counts.size(), 28));
+    EXPECT_TRUE(entry23);
+    EXPECT_GT(satelliteEvents, 20);
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.front().state, SourceState::kRunning);
+}
+
+// A pseudo-terminal the test writes, as a receiver would.
+class Terminal {
+  public:
+    Terminal() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+            return;
+        path_ = ::ptsname(master_);
+        // Raw, so that the line discipline neither echoes nor changes a byte.
+        const int slave = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios t{};
+        if (slave >= 0 && ::tcgetattr(slave, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(slave, TCSANOW, &t);
+        }
+        if (slave >= 0)
+            ::close(slave);
+    }
+    ~Terminal() { HangUp(); }
+    const std::string& path() const { return path_; }
+    bool Write(const std::string& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+            if (n <= 0)
+                return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+    void HangUp() {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+  private:
+    int master_ = -1;
+    std::string path_;
+};
+
+class StreamThroughThePort : public ::testing::TestWithParam<const char*> {};
+
+// Each recorded stream written to the port at once, as the driver holds it
+// for a reader that fell behind (more than the ring takes in one piece): every
+// fix, the last one when the line hangs up, every satellite, and the lines
+// thrown away counted.
+TEST_P(StreamThroughThePort, GivesEveryFixAndEverySatellite) {
+    const recorded::Stream s = recorded::Load(GetParam());
+    Terminal port;
+    ASSERT_FALSE(port.path().empty());
+    std::mutex mutex;
+    std::vector<NmeaFix> fixes;
+    int sentences = 0;
+    ReceiverHandlers h;
+    h.fix = [&](const NmeaFix& f) {
+        std::lock_guard lock(mutex);
+        if (f.kind != FixKind::kStale)
+            fixes.push_back(f);
+    };
+    h.sentence = [&](std::string_view) {
+        std::lock_guard lock(mutex);
+        ++sentences;
+    };
+    NmeaReceiver receiver(h);
+    ASSERT_TRUE(receiver.openDevice(port.path(), 9600));
+    ASSERT_TRUE(Eventually([&] { return receiver.isThreadActive(); }));
+    ASSERT_TRUE(port.Write(s.bytes));
+    // A terminal that hangs up drops what is still queued in it.
+    ASSERT_TRUE(Eventually([&] { return receiver.status().bytes == s.bytes.size(); }));
+    port.HangUp();
+    ASSERT_TRUE(Eventually([&] { return receiver.status().state == SourceState::kEnded; }));
+    const ReceiverStatus status = receiver.status();
+    receiver.close();
+
+    std::lock_guard lock(mutex);
+    recorded::ExpectFixes(s, fixes, 1e-9);
+    EXPECT_EQ(recorded::Sorted(receiver.satellites()), s.satellites);
+    EXPECT_EQ(receiver.satelliteCount(), s.inView);
+    ASSERT_TRUE(receiver.lastFix().has_value());
+    EXPECT_EQ(receiver.lastFix()->utc, fixes.back().utc);
+    // Every byte counted; the damaged lines of the phone's stream thrown away
+    // (five with wrong checksums, two without a "$").
+    const std::size_t lines = recorded::Lines(s.bytes).size();
+    const std::uint64_t rejected = s.name == "phone_dual_talker" ? 7 : 0;
+    EXPECT_EQ(std::tuple(status.bytes, status.sentences, status.rejected, status.message),
+              std::tuple(s.bytes.size(), lines - rejected, rejected,
+                         "the line " + port.path() + " hung up"));
+    EXPECT_EQ(static_cast<std::size_t>(sentences), lines - 2 * (rejected != 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(ChipFamilies, StreamThroughThePort,
+                         ::testing::ValuesIn(recorded::kStreamNames));
 
 }  // namespace
 }  // namespace sorvane
