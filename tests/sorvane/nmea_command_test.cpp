@@ -1,7 +1,7 @@
 // `sorvane nmea` as a user runs it: fixes of every kind of receiver with
 // their UTC times in the datum chosen, satellites with their systems, the
-// sentences as received, gpsd as the source, and a message and status 1 for
-// each way a source can fail.
+// sentences as received, gpsd as the source, and a message and its own exit
+// status for each way a source can fail.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -190,7 +190,7 @@ TEST(SorvaneNmea, APortThatSendsNoSentencesOrCannotBeOpenedSaysSo) {
     const Outcome b = Sorvane("nmea --port 3 --seconds 1");
     done = true;
     noise.join();
-    EXPECT_EQ(b.status, 1);
+    EXPECT_EQ(b.status, 4);
     EXPECT_NE(b.err.find("sorvane: port 3 sent no NMEA sentences in 1 s, only "), std::string::npos)
         << b.err;
     EXPECT_NE(b.err.find("is the receiver in its binary mode"), std::string::npos) << b.err;
@@ -200,16 +200,18 @@ TEST(SorvaneNmea, APortThatSendsNoSentencesOrCannotBeOpenedSaysSo) {
     silent.port(4);
     const Outcome s = Sorvane("nmea --port 4 --seconds 0");
     EXPECT_EQ(std::tuple(s.status, s.err),
-              std::tuple(1, std::string("sorvane: port 4 sent no NMEA sentences in 5 s\n")));
+              std::tuple(4, std::string("sorvane: port 4 sent no NMEA sentences in 5 s\n")));
 
     testsupport::ScopedEnv missing("SORVANE_COM5", "/nonexistent/sorvane-port");
     const Outcome m = Sorvane("nmea --port 5 --seconds 5");
     EXPECT_EQ(std::tuple(m.status, m.err),
-              std::tuple(1, std::string("sorvane: port 5: cannot open /nonexistent/sorvane-port: "
-                                        "No such file or directory\n")));
+              std::tuple(3, std::string("sorvane: cannot open port 5 (/nonexistent/sorvane-port): "
+                                        "No such file or directory; is the receiver connected? "
+                                        "SORVANE_COM5 or ports.conf names another device\n")));
 
-    for (const char* usage : {"nmea --port 10", "nmea --gpsd [::1", "nmea --gpsd host:0",
-                              "nmea --datum Nowhere", "nmea --seconds -1", "nmea extra"}) {
+    for (const char* usage :
+         {"nmea --port 10", "nmea --gpsd [::1", "nmea --gpsd host:0", "nmea --datum Nowhere",
+          "nmea --seconds -1", "nmea extra", "nmea --baud 1234", "nmea --port"}) {
         const Outcome u = Sorvane(usage);
         EXPECT_EQ(u.status, 2) << usage;
         EXPECT_FALSE(u.err.empty()) << usage;
@@ -218,6 +220,7 @@ TEST(SorvaneNmea, APortThatSendsNoSentencesOrCannotBeOpenedSaysSo) {
     EXPECT_EQ(help.status, 0);
     for (const char* word : {"--gpsd", "--raw", "--seconds", "--datum", "ISO 8601", "Exit status"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    EXPECT_EQ(Sorvane("help nmea").out, help.out);
 }
 
 // 2024-03-23 12:00:00 UTC. gpsd takes a date older than itself for one a GPS
@@ -229,7 +232,7 @@ TEST(SorvaneNmea, FromGpsdAndAGpsdThatIsNotThereOrGoesAway) {
     const Outcome none =
         Sorvane("nmea --gpsd 127.0.0.1:" + std::to_string(nobody) + " --seconds 5");
     EXPECT_EQ(std::tuple(none.status, none.err),
-              std::tuple(1, "sorvane: gpsd is not running at 127.0.0.1:" + std::to_string(nobody) +
+              std::tuple(3, "sorvane: gpsd is not running at 127.0.0.1:" + std::to_string(nobody) +
                                 " (connection refused)\n"));
 
     testsupport::GpsdDaemon daemon;
@@ -282,7 +285,7 @@ TEST(SorvaneNmea, FromGpsdAndAGpsdThatIsNotThereOrGoesAway) {
         Sorvane("nmea --gpsd localhost:" + std::to_string(daemon.port()) + " --seconds 20");
     killer.join();
     EXPECT_EQ(std::tuple(gone.status, gone.err),
-              std::tuple(1, "sorvane: gpsd at localhost:" + std::to_string(daemon.port()) +
+              std::tuple(6, "sorvane: gpsd at localhost:" + std::to_string(daemon.port()) +
                                 " went away\n"));
 }
 

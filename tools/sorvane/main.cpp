@@ -127,11 +127,7 @@ sent: a position outside the earth, a number that is none, a time that does
 not read or a waypoint without a name stops the upload with the line (or the
 record) that holds it, and nothing is sent.
 )"},
-    {"nmea", R"(Usage: sorvane nmea [--seconds N] [--port N] [--baud B]
-
-Prints the positions of a receiver that sends NMEA sentences for N seconds
-(default 10), then the satellites in view.
-)"},
+    {"nmea", nullptr},  // nmea_command.cpp has its own
     {"datums", R"(Usage: sorvane datums
 
 Lists the datums: index, name and ellipsoid. --datum takes any of the names.
@@ -398,7 +394,7 @@ int Help(std::string_view command) {
     const CommandHelp* help = FindCommand(command);
     if (help == nullptr)
         return Usage("unknown command: " + std::string(command));
-    std::fputs(help->text, stdout);
+    std::fputs(help->text != nullptr ? help->text : NmeaHelpText(), stdout);
     return 0;
 }
 

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli_common.h"
 #include "control/sorvane.h"
 #include "control/tsorvane.h"
 #include "text/numbers.h"
@@ -58,20 +59,21 @@ Q is the fix quality of the GGA sentence (1 GNSS, 2 differential, 4 RTK fixed,
   # N satellites in view: SYSTEM COUNT, ...
   SYSTEM NUMBER prn PRN elevation E azimuth A snr S [used]
 
-Exit status: 0 when positions came (Ctrl-C ends the run normally); 1 when the
-port cannot be opened, sends no NMEA sentence in its first 5 seconds, or hangs
-up, or when gpsd is not running, sends no positions or goes away (each with its
-message); 2 for a usage error.
+Exit status: 0 when positions came (Ctrl-C ends the run normally); 2 for a
+usage error; 3 when the port cannot be opened or gpsd cannot be reached; 4 when
+the port sends no NMEA sentence in its first 5 seconds or gpsd sends no
+positions; 6 when the line hangs up or gpsd goes away; 1 for anything else.
+Each comes with a message on standard error.
 )";
 
 constexpr double kNoAltitude = -9999.0;
 // How long a port may stay silent before the command gives up on it.
 constexpr auto kSilence = std::chrono::seconds(5);
 
-struct Options {
+struct NmeaOptions {
     int port = 1;
     std::int32_t baud = 9600;
-    std::string datum = "Tokyo";
+    std::string datum = "Tokyo";  // as the datum table spells it
     int seconds = 10;
     bool raw = false;
     bool gpsd = false;
@@ -120,81 +122,68 @@ bool ParseGpsdAddress(std::string_view text, std::string* host, int* port) {
     return true;
 }
 
-// 0, or the exit status of a usage error (after its message); -1 for --help.
-int ParseOptions(int argc, char** argv, int first, Options* o) {
+// 0, or kExitUsage after a message; -1 for --help. Port, speed and datum
+// read as for the other commands.
+int ParseNmeaOptions(int argc, char** argv, int first, NmeaOptions* o) {
+    const auto usage = [](const std::string& message) {
+        return Fail(kExitUsage, message + "\nTry 'sorvane nmea --help'.");
+    };
     for (int i = first; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        long v = 0;
-        const auto number = [&](long min, long max) {
-            if (i + 1 >= argc || !ParseLong(argv[i + 1], min, max, &v)) {
-                std::fprintf(stderr, "sorvane: %s needs a number from %ld to %ld\n", argv[i], min,
-                             max);
-                return false;
-            }
-            ++i;
-            return true;
+        std::string_view arg = argv[i];
+        std::optional<std::string_view> inlineValue;
+        if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
+            inlineValue = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+        }
+        const auto value = [&]() -> std::optional<std::string_view> {
+            if (inlineValue)
+                return inlineValue;
+            if (i + 1 >= argc)
+                return std::nullopt;
+            return std::string_view(argv[++i]);
         };
         if (arg == "--help" || arg == "-h") {
             return -1;
         } else if (arg == "--port") {
-            if (!number(1, 9))
-                return 2;
-            o->port = static_cast<int>(v);
+            const auto v = value();
+            const auto port = v ? ParsePort(*v) : std::nullopt;
+            if (!port)
+                return usage("--port needs a port number from 1 to 9");
+            o->port = *port;
         } else if (arg == "--baud") {
-            if (!number(1, 4000000))
-                return 2;
-            o->baud = static_cast<std::int32_t>(v);
+            const auto v = value();
+            const auto baud = v ? ParseBaud(*v) : std::nullopt;
+            if (!baud)
+                return usage("--baud needs a line speed such as 4800, 9600, 19200 or 115200");
+            o->baud = *baud;
         } else if (arg == "--seconds") {
-            if (!number(0, 86400 * 366))
-                return 2;
-            o->seconds = static_cast<int>(v);
+            const auto v = value();
+            long seconds = 0;
+            if (!v || !ParseLong(std::string(*v).c_str(), 0, 86400L * 366, &seconds))
+                return usage("--seconds needs a number of seconds (0: until Ctrl-C)");
+            o->seconds = static_cast<int>(seconds);
         } else if (arg == "--datum") {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "sorvane: --datum needs a name\n");
-                return 2;
-            }
-            o->datum = argv[++i];
+            const auto v = value();
+            const auto name = v ? CanonicalDatumName(*v) : std::nullopt;
+            if (!name)
+                return usage(v ? "unknown datum \"" + std::string(*v) +
+                                     "\" (sorvane datums lists them)"
+                               : std::string("--datum needs a name"));
+            o->datum = *name;
         } else if (arg == "--raw") {
             o->raw = true;
         } else if (arg == "--gpsd") {
             o->gpsd = true;
-            if (i + 1 < argc && argv[i + 1][0] != '-') {
-                if (!ParseGpsdAddress(argv[i + 1], &o->host, &o->gpsdPort)) {
-                    std::fprintf(stderr, "sorvane: --gpsd takes HOST, HOST:PORT or :PORT, not %s\n",
-                                 argv[i + 1]);
-                    return 2;
-                }
-                ++i;
-            }
+            std::optional<std::string_view> address = inlineValue;
+            if (!address && i + 1 < argc && argv[i + 1][0] != '-')
+                address = argv[++i];
+            if (address && !ParseGpsdAddress(*address, &o->host, &o->gpsdPort))
+                return usage("--gpsd takes HOST, HOST:PORT or :PORT, not " + std::string(*address));
         } else {
-            std::fprintf(stderr, "sorvane: nmea: unknown option or word: %s\n", argv[i]);
-            return 2;
+            return usage("nmea: unknown option or word: " + std::string(argv[i]));
         }
     }
     return 0;
-}
-
-std::string Folded(std::string_view name) {
-    std::string out;
-    for (char c : name) {
-        if (c == ' ' || c == '-' || c == '_')
-            continue;
-        out += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return out;
-}
-
-// The datum of that name in any letter case, with or without spaces.
-bool SelectDatum(TSorvane& gps, const std::string& name) {
-    const std::string wanted = Folded(name);
-    const int n = gps.GetDatumCount();
-    for (int i = 0; i < n; ++i) {
-        if (Folded(gps.GetEntryDatumName(i)) == wanted) {
-            gps.SelectDatum(i);
-            return true;
-        }
-    }
-    return false;
 }
 
 // 2024-03-23T12:00:13Z, with the fraction when there is one.
@@ -262,15 +251,19 @@ void PrintSatellites(const std::vector<SorvaneSatellite>& all) {
 }
 
 // What a message of the source is prefixed with (gpsd's name themselves).
-std::string Source(const Options& o) {
+std::string Source(const NmeaOptions& o) {
     return o.gpsd ? std::string() : "port " + std::to_string(o.port) + ": ";
 }
 
 }  // namespace
 
+const char* NmeaHelpText() {
+    return kHelp;
+}
+
 int NmeaCommand(int argc, char** argv, int first) {
-    Options o;
-    if (const int rc = ParseOptions(argc, argv, first, &o); rc != 0) {
+    NmeaOptions o;
+    if (const int rc = ParseNmeaOptions(argc, argv, first, &o); rc != 0) {
         if (rc < 0) {
             std::fputs(kHelp, stdout);
             return 0;
@@ -281,20 +274,16 @@ int NmeaCommand(int argc, char** argv, int first) {
     if (!gps.ok()) {
         std::fprintf(stderr, "sorvane: the control could not be created (0x%08X)\n",
                      static_cast<unsigned>(gps.LastResult()));
-        return 1;
+        return kExitFailed;
     }
-    if (!SelectDatum(gps, o.datum)) {
-        std::fprintf(stderr, "sorvane: unknown datum \"%s\" (sorvane datums lists them)\n",
-                     o.datum.c_str());
-        return 2;
-    }
+    gps.SelectDatumByName(o.datum);
     gps.set_CommPort(static_cast<std::int16_t>(o.port));
     gps.set_BaudRate(o.baud);
     if (!gps.SetReceiverSource(o.gpsd ? SORVANE_SOURCE_GPSD : SORVANE_SOURCE_SERIAL, o.host,
                                o.gpsdPort)) {
         std::fprintf(stderr, "sorvane: this control library cannot read from %s\n",
                      o.gpsd ? "gpsd" : "a port");
-        return 1;
+        return kExitFailed;
     }
 
     Inbox inbox;
@@ -324,13 +313,14 @@ int NmeaCommand(int argc, char** argv, int first) {
     std::fflush(stdout);
     if (!gps.StartNMEAReceiving()) {
         std::fprintf(stderr, "sorvane: the receiver did not start\n");
-        return 1;
+        return kExitFailed;
     }
 
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     const auto end = start + std::chrono::seconds(o.seconds);
     std::string failure;
+    int failureCode = kExitFailed;
     bool noDeviceSaid = false;
     std::uint64_t fixes = 0;
     while (!g_interrupted && (o.seconds == 0 || Clock::now() < end)) {
@@ -355,10 +345,19 @@ int NmeaCommand(int argc, char** argv, int first) {
             break;
         if (!status)
             continue;
-        if (status->state == SORVANE_RECEIVER_FAILED || status->state == SORVANE_RECEIVER_ENDED) {
+        if (status->state == SORVANE_RECEIVER_ENDED) {
             failure = status->message;
-            if (status->errorCode == EACCES && !o.gpsd)
-                failure += " (is your user in the dialout group?)";
+            failureCode = kExitTransfer;
+            break;
+        }
+        if (status->state == SORVANE_RECEIVER_FAILED) {
+            failureCode = status->errorCode == ETIMEDOUT ? kExitNoAnswer : kExitPort;
+            if (o.gpsd)
+                failure = status->message;
+            else if (IsOpenError(status->errorCode))
+                failure = PortOpenMessage(o.port, PortDevice(o.port), status->errorCode);
+            else
+                failure = status->message;
             break;
         }
         if (status->noDevice && !noDeviceSaid) {
@@ -380,8 +379,9 @@ int NmeaCommand(int argc, char** argv, int first) {
         if (!o.raw && fixes > 0)
             PrintSatellites(satellites);
         std::fflush(stdout);
-        std::fprintf(stderr, "sorvane: %s%s\n", Source(o).c_str(), failure.c_str());
-        return 1;
+        const bool named = failure.starts_with("cannot open port");
+        std::fprintf(stderr, "sorvane: %s%s\n", named ? "" : Source(o).c_str(), failure.c_str());
+        return failureCode;
     }
     if (!o.gpsd && last.sentences == 0) {
         const auto waited = static_cast<int>(
@@ -397,13 +397,13 @@ int NmeaCommand(int argc, char** argv, int first) {
             std::fprintf(stderr, "sorvane: port %d sent no NMEA sentences in %d s\n", o.port,
                          waited);
         }
-        return 1;
+        return kExitNoAnswer;
     }
     if (o.gpsd && fixes == 0 && !o.raw) {
         std::fflush(stdout);
         std::fprintf(stderr, "sorvane: gpsd sent no positions in %d s%s\n", o.seconds,
                      last.noDevice ? " (it has no GPS receiver)" : "");
-        return 1;
+        return kExitNoAnswer;
     }
     if (!o.raw)
         PrintSatellites(satellites);
