@@ -36,11 +36,6 @@ bool IsDownload(TransferKind kind) {
     return kind == TransferKind::kDownloadTracks || kind == TransferKind::kDownloadWaypoints;
 }
 
-// A failure to open the port, as opposed to one on an open line.
-bool IsOpenFailure(int code) {
-    return code != 0 && code != ETIMEDOUT && code != EIO && code != EPROTO;
-}
-
 QString CannotOpenText(int port, const QString& device, int code) {
     QString text =
         GpsCommands::tr("COM%1 (%2) cannot be opened: %3.").arg(port).arg(device, ErrorText(code));
@@ -99,8 +94,8 @@ void GpsCommands::DownloadWaypoints() {
 void GpsCommands::UploadTracks() {
     const TobrelFile& store = window_.Doc()->Store();
     if (store.GetTrackCount() == 0) {
-        QMessageBox::information(&window_, GpsCommands::tr("Upload Tracks"),
-                                 GpsCommands::tr("There are no tracks to upload."));
+        QMessageBox::information(&window_, tr("Upload Tracks"),
+                                 tr("There are no tracks to upload."));
         return;
     }
     TransferRequest request;
@@ -112,8 +107,8 @@ void GpsCommands::UploadWaypoints() {
     TransferRequest request;
     request.waypoints = WaypointsForUpload(window_.Doc()->Store());
     if (request.waypoints.empty()) {
-        QMessageBox::information(&window_, GpsCommands::tr("Upload Waypoints"),
-                                 GpsCommands::tr("There are no waypoints to upload."));
+        QMessageBox::information(&window_, tr("Upload Waypoints"),
+                                 tr("There are no waypoints to upload."));
         return;
     }
     NameList names;
@@ -132,8 +127,7 @@ void GpsCommands::UploadTrackAsRoute() {
     // A track node stands for its whole store track; the sketch is none yet.
     const int track = tree.StoreTrackOf(node);
     if (track < 0) {
-        QMessageBox::critical(&window_, GpsCommands::tr("Error"),
-                              GpsCommands::tr("No track is selected"));
+        QMessageBox::critical(&window_, tr("Error"), tr("No track is selected"));
         return;
     }
     TfrmRouteDlg dialog(&window_);
@@ -159,13 +153,13 @@ void GpsCommands::Start(TransferKind kind, TransferRequest request, NameList nam
     GpsSession* gps = window_.Sorvane1();
     if (!gps->Info().ok) {
         QMessageBox::critical(&window_, QStringLiteral("ERROR"),
-                              GpsCommands::tr("The GPS control could not be created."));
+                              tr("The GPS control could not be created."));
         return;
     }
     request.kind = kind;
-    command_ = Command{kind, Port(), 0, std::move(request), std::move(names)};
+    command_ = Command{kind, Port(), 0, false, std::move(request), std::move(names)};
     gps->BeginCommand();
-    OpenProgress(GpsCommands::tr("Looking for the receiver on COM%1 (%2)...")
+    OpenProgress(tr("Looking for the receiver on COM%1 (%2)...")
                      .arg(command_->port)
                      .arg(PortDeviceOf(command_->port).path));
     command_->tag = gps->IdentifyForCommand(command_->port);
@@ -174,14 +168,14 @@ void GpsCommands::Start(TransferKind kind, TransferRequest request, NameList nam
 void GpsCommands::Identified(const Identification& result) {
     if (!command_ || result.tag != command_->tag)
         return;
-    if (window_.Sorvane1() != nullptr && progress_ != nullptr && progress_->wasCanceled()) {
+    if (command_->cancelled) {
         End();
         return;
     }
     if (result.productId == -1) {
         CloseProgress();
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("ERROR"),
-                        GpsCommands::tr("Communication error"), QMessageBox::Ok, &window_);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("ERROR"), tr("Communication error"),
+                        QMessageBox::Ok, &window_);
         box.setInformativeText(NoAnswerText(result));
         box.exec();
         End();
@@ -208,12 +202,16 @@ void GpsCommands::Identified(const Identification& result) {
 void GpsCommands::NamesChecked(int tag, const NameChanges& changes) {
     if (!command_ || tag != command_->tag)
         return;
+    if (command_->cancelled) {
+        End();
+        return;
+    }
     if (!changes.isEmpty()) {
         CloseProgress();
         QStringList lines;
         for (const NameChange& c : changes)
             lines.append(QStringLiteral("%1 \u2192 %2").arg(c.name, c.held));
-        QMessageBox box(QMessageBox::Question, GpsCommands::tr("Confirm"),
+        QMessageBox box(QMessageBox::Question, tr("Confirm"),
                         tr("The receiver will change %1 of the %2 names it is sent:")
                             .arg(changes.size())
                             .arg(command_->names.size()),
@@ -224,7 +222,7 @@ void GpsCommands::NamesChecked(int tag, const NameChanges& changes) {
             shown.append(tr("... and %1 more").arg(lines.size() - kListedNames));
         box.setInformativeText(shown.join(QLatin1Char('\n')));
         box.setDetailedText(lines.join(QLatin1Char('\n')));
-        QPushButton* go = box.addButton(GpsCommands::tr("Upload"), QMessageBox::AcceptRole);
+        QPushButton* go = box.addButton(tr("Upload"), QMessageBox::AcceptRole);
         box.addButton(QMessageBox::Cancel);
         box.setDefaultButton(go);
         box.exec();
@@ -243,10 +241,10 @@ void GpsCommands::SendTransfer() {
 }
 
 void GpsCommands::ShowProgress(int tag, TransferKind kind, int done, int total) {
-    if (!command_ || tag != command_->tag || progress_ == nullptr || progress_->wasCanceled())
+    if (!command_ || tag != command_->tag || progress_ == nullptr || command_->cancelled)
         return;
     progress_->setLabelText(
-        GpsCommands::tr("%1: %2 of %3 records").arg(TransferKindText(kind)).arg(done).arg(total));
+        tr("%1: %2 of %3 records").arg(TransferKindText(kind)).arg(done).arg(total));
     progress_->setMaximum(std::max(total, 1));
     progress_->setValue(std::clamp(done, 0, std::max(total, 1)));
 }
@@ -261,11 +259,11 @@ void GpsCommands::Transferred(const TransferResult& result) {
             Apply(result);
             break;
         case TransferResult::Outcome::kCancelled:
-            QMessageBox::information(&window_, GpsCommands::tr("Cancelled"),
+            QMessageBox::information(&window_, tr("Cancelled"),
                                      FailureText(result, port, PortDeviceOf(port).path));
             break;
         case TransferResult::Outcome::kFailed:
-            QMessageBox::critical(&window_, GpsCommands::tr("Error"),
+            QMessageBox::critical(&window_, tr("Error"),
                                   FailureText(result, port, PortDeviceOf(port).path));
             break;
     }
@@ -294,7 +292,7 @@ void GpsCommands::Apply(const TransferResult& result) {
         case TransferKind::kUploadTracks:
         case TransferKind::kUploadWaypoints:
         case TransferKind::kUploadRoute:
-            done = GpsCommands::tr("Sent to the receiver.");
+            done = tr("Sent to the receiver.");
             break;
     }
     window_.statusBar()->showMessage(done, kStatusMessageMs);
@@ -312,21 +310,27 @@ void GpsCommands::OpenProgress(const QString& text) {
     if (progress_ == nullptr) {
         progress_ = new QProgressDialog(&window_);
         progress_->setObjectName(QStringLiteral("GpsProgress"));
-        progress_->setWindowTitle(GpsCommands::tr("GPS"));
+        progress_->setWindowTitle(tr("GPS"));
         progress_->setWindowModality(Qt::WindowModal);
         progress_->setMinimumDuration(0);
         progress_->setAutoClose(false);
         progress_->setAutoReset(false);
-        progress_->setCancelButtonText(GpsCommands::tr("Cancel"));
-        // Cancel asks the transfer to stop; the dialog stays until it has.
+        progress_->setCancelButtonText(tr("Cancel"));
+        // Cancel (the button, Escape or closing the dialog) asks the command
+        // to stop; the dialog stays until it has.
         disconnect(progress_, &QProgressDialog::canceled, progress_, &QProgressDialog::cancel);
-        connect(progress_, &QProgressDialog::canceled, this, [this] {
-            if (progress_ == nullptr || !command_)
+        const auto cancel = [this] {
+            if (progress_ == nullptr || !command_ || command_->cancelled)
                 return;
+            command_->cancelled = true;
             window_.Sorvane1()->RequestCancel();
-            progress_->setLabelText(GpsCommands::tr("Cancelling..."));
-            progress_->setCancelButton(nullptr);
-        });
+            progress_->setLabelText(tr("Cancelling..."));
+            if (auto* button = progress_->findChild<QPushButton*>())
+                button->setEnabled(false);
+            progress_->show();
+        };
+        connect(progress_, &QProgressDialog::canceled, this, cancel);
+        connect(progress_, &QDialog::rejected, this, cancel);
     }
     progress_->setRange(0, 0);
     progress_->setLabelText(text);
@@ -344,18 +348,16 @@ void GpsCommands::CloseProgress() {
 // ---------------------------------------------------------------- messages
 
 QString GpsCommands::NoAnswerText(const Identification& result) {
-    const QString device = result.device.isEmpty() ? GpsCommands::tr("no device") : result.device;
-    if (IsOpenFailure(result.errorCode))
+    const QString device = result.device.isEmpty() ? tr("no device") : result.device;
+    if (IsPortOpenFailure(result.errorCode))
         return CannotOpenText(result.port, device, result.errorCode);
     if (result.nmeaHeard)
-        return GpsCommands::tr(
-                   "The receiver on COM%1 (%2) is sending NMEA sentences: it is in NMEA mode. "
-                   "Switch its interface to its binary transfer protocol and try again.")
+        return tr("The receiver on COM%1 (%2) is sending NMEA sentences: it is in NMEA mode. "
+                  "Switch its interface to its binary transfer protocol and try again.")
             .arg(result.port)
             .arg(device);
-    return GpsCommands::tr(
-               "No receiver answered on COM%1 (%2). Check that it is switched on, connected to "
-               "this port and set to its binary transfer protocol.")
+    return tr("No receiver answered on COM%1 (%2). Check that it is switched on, connected to "
+              "this port and set to its binary transfer protocol.")
         .arg(result.port)
         .arg(device);
 }
@@ -364,38 +366,36 @@ QString GpsCommands::FailureText(const TransferResult& result, int port, const Q
     const bool download = IsDownload(result.kind);
     QString unchanged;
     if (result.kind == TransferKind::kDownloadTracks)
-        unchanged = GpsCommands::tr("The tracks you had are unchanged.");
+        unchanged = tr("The tracks you had are unchanged.");
     else if (result.kind == TransferKind::kDownloadWaypoints)
-        unchanged = GpsCommands::tr("The waypoints you had are unchanged.");
+        unchanged = tr("The waypoints you had are unchanged.");
     if (result.outcome == TransferResult::Outcome::kCancelled) {
         if (download)
-            return GpsCommands::tr("The download was cancelled.") + QLatin1Char(' ') + unchanged;
-        return GpsCommands::tr(
-                   "The upload was cancelled after %1 of %2 records; the receiver may keep what it "
-                   "got.")
+            return tr("The download was cancelled.") + QLatin1Char(' ') + unchanged;
+        return tr("The upload was cancelled after %1 of %2 records; the receiver may keep what it "
+                  "got.")
             .arg(result.done)
             .arg(result.total);
     }
     QString why;
     const int code = result.errorCode;
     if (result.timedOut) {
-        why = result.total > 0
-                  ? GpsCommands::tr("The receiver stopped answering after %1 of %2 records.")
-                        .arg(result.done)
-                        .arg(result.total)
-                  : GpsCommands::tr("The receiver did not answer.");
+        why = result.total > 0 ? tr("The receiver stopped answering after %1 of %2 records.")
+                                     .arg(result.done)
+                                     .arg(result.total)
+                               : tr("The receiver did not answer.");
     } else if (code == EIO) {
-        why = GpsCommands::tr("The connection to the receiver was lost.");
+        why = tr("The connection to the receiver was lost.");
     } else if (code == EPROTO) {
-        why = GpsCommands::tr("The receiver kept refusing a record.");
-    } else if (IsOpenFailure(code)) {
+        why = tr("The receiver kept refusing a record.");
+    } else if (IsPortOpenFailure(code)) {
         why = CannotOpenText(port, device, code);
     } else if (download) {
-        why = GpsCommands::tr("The receiver sent records that could not be used.");
+        why = tr("The receiver sent records that could not be used.");
     } else {
-        why = GpsCommands::tr("The receiver did not confirm what it was sent.");
+        why = tr("The receiver did not confirm what it was sent.");
     }
-    const QString what = GpsCommands::tr("%1 failed.").arg(TransferKindText(result.kind));
+    const QString what = tr("%1 failed.").arg(TransferKindText(result.kind));
     return unchanged.isEmpty() ? what + QLatin1Char(' ') + why
                                : what + QLatin1Char(' ') + why + QLatin1Char(' ') + unchanged;
 }

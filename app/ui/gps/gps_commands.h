@@ -50,6 +50,7 @@ class GpsCommands : public QObject {
         TransferKind kind = TransferKind::kDownloadTracks;
         int port = 1;
         int tag = 0;  // of the step waited for
+        bool cancelled = false;
         TransferRequest request;
         NameList names;
     };

@@ -35,12 +35,11 @@ QByteArray ToBytes(const std::array<std::uint8_t, SORVANE_PERSISTED_SIZE>& block
                       static_cast<qsizetype>(block.size()));
 }
 
-// A failure to open the port, as opposed to one on an open line.
-bool IsOpenFailure(int code) {
+}  // namespace
+
+bool IsPortOpenFailure(int code) {
     return code != 0 && code != ETIMEDOUT && code != EIO && code != EPROTO;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------- worker
 
@@ -113,7 +112,7 @@ void GpsWorker::IdentifyForCommand(int tag, int port) {
         result.errorCode = ErrorCodeSinceMark();
         // A receiver that talks NMEA instead of answering is heard on a line
         // that opened; one that cannot be opened has its reason.
-        if (!IsOpenFailure(result.errorCode) && !cancel_)
+        if (!IsPortOpenFailure(result.errorCode) && !cancel_)
             result.nmeaHeard = HearsNmea();
     } else {
         result.supported = control_->SetProductID(result.productId);

@@ -92,6 +92,10 @@ struct TransferResult {
     double axisDifference = 0.0;  // GetMapDatumDeltaA
 };
 
+// Whether an errno of a failed identification or transfer means the port
+// could not be opened, as opposed to a failure on the open line.
+bool IsPortOpenFailure(int errorCode);
+
 // A name an upload sends and what the receiver will keep of it.
 struct NameChange {
     QString name;

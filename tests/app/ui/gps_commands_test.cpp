@@ -445,6 +445,31 @@ TEST_F(GpsCommandsTest, ASilentPortOrAMissingDeviceSaysCommunicationErrorAndChan
     ExpectPreviousKept(*w);
 }
 
+TEST_F(GpsCommandsTest, CancelWhileLookingForTheReceiverEndsTheCommandQuietly) {
+    RunningSimulator sim("--no-answer");
+    sim.port(1);
+    auto w = Start();
+    LoadPrevious(*w, PreviousFile());
+    // Any message box is noted and closed (by a timer that ends with the test).
+    QString shown;
+    QTimer boxes;
+    QObject::connect(&boxes, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->close();
+        }
+    });
+    boxes.start(5);
+    w->Action("mnuDPSDownloadTrack")->trigger();
+    ASSERT_NE(w->Gps()->Progress(), nullptr);
+    EXPECT_TRUE(w->Gps()->Progress()->labelText().startsWith("Looking for the receiver on COM1"));
+    w->Gps()->Progress()->findChild<QPushButton*>()->click();
+    EXPECT_EQ(w->Gps()->Progress()->labelText(), "Cancelling...");
+    ASSERT_TRUE(WaitFor([&] { return !w->Gps()->IsRunning(); }));
+    EXPECT_TRUE(shown.isEmpty()) << shown.toStdString();
+    ExpectPreviousKept(*w);
+}
+
 TEST_F(GpsCommandsTest, AReceiverTalkingNmeaIsSaidToBeInNmeaMode) {
     RunningSimulator sim("--nmea --nmea-rate 5");
     sim.port(1);
