@@ -162,14 +162,19 @@ TEST_F(GpsCommandsTest, DownloadsTracksAndWaypointsFromBothFamilies) {
                 const gpssim::SimTrackPoint& p = want.points[static_cast<std::size_t>(k)];
                 segment += p.newSegment ? 1 : 0;
                 const auto local = Local(p.latitude, p.longitude, newer ? p.altitude : 0.0);
-                const TrackData& d = store.GetTrackData(t)[k];
-                EXPECT_NEAR(d.latitude, local.latitude, 1e-12) << k;
-                EXPECT_NEAR(d.longitude, local.longitude, 1e-12) << k;
-                EXPECT_FLOAT_EQ(d.altitude, static_cast<float>(local.height)) << k;
+                // Fields of the packed record, read by value.
+                const TrackData* d = store.GetTrackData(t) + k;
+                const double lat = d->latitude, lon = d->longitude, distance = d->distance;
+                const float alt = d->altitude;
+                const int dSegment = d->segment;
+                EXPECT_NEAR(lat, local.latitude, 1e-12) << k;
+                EXPECT_NEAR(lon, local.longitude, 1e-12) << k;
+                EXPECT_FLOAT_EQ(alt, static_cast<float>(local.height)) << k;
                 EXPECT_EQ(store.GetTrackPointTime(t, k), p.time + kEpoch) << k;
-                EXPECT_EQ(d.segment, segment) << k;
+                EXPECT_EQ(dSegment, segment) << k;
                 if (k > 0) {
-                    EXPECT_GT(d.distance, store.GetTrackData(t)[k - 1].distance) << k;
+                    const double before = (d - 1)->distance;
+                    EXPECT_GT(distance, before) << k;
                 }
                 if (k == 0 || p.newSegment)
                     nodes.append(QString::fromStdString(want.name));
@@ -191,18 +196,21 @@ TEST_F(GpsCommandsTest, DownloadsTracksAndWaypointsFromBothFamilies) {
                 return newer ? text : text + std::string(n - text.size(), ' ');
             };
             EXPECT_EQ(d->ident, padded(want.name, 6));
-            EXPECT_NEAR(d->latitude, local.latitude, 1e-12);
-            EXPECT_NEAR(d->longitude, local.longitude, 1e-12);
+            const double lat = d->latitude, lon = d->longitude;
+            const float alt = d->altitude;
+            const int symbol = d->symbol, display = d->display;
+            EXPECT_NEAR(lat, local.latitude, 1e-12);
+            EXPECT_NEAR(lon, local.longitude, 1e-12);
             if (newer && none) {
-                EXPECT_EQ(d->altitude, -9999.0f);
+                EXPECT_EQ(alt, -9999.0f);
             } else {
-                EXPECT_FLOAT_EQ(d->altitude, static_cast<float>(local.height));
+                EXPECT_FLOAT_EQ(alt, static_cast<float>(local.height));
             }
             // Older layout 4103 carries the comment, a one-byte symbol and the
             // display; the newer one the symbol.
             EXPECT_EQ(d->comment, newer ? std::string() : padded(want.comment, 40));
-            EXPECT_EQ(d->symbol, newer ? want.symbol : want.symbol & 0xFF);
-            EXPECT_EQ(d->display, newer ? 0 : want.display);
+            EXPECT_EQ(symbol, newer ? want.symbol : want.symbol & 0xFF);
+            EXPECT_EQ(display, newer ? 0 : want.display);
         }
         EXPECT_EQ(Nodes(w->Tree()->WaypointRoot()).join('|').remove(' '), "HOME|PIER|HILL");
         EXPECT_EQ(w->MapCtrl1()->ElementCount(),
