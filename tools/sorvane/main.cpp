@@ -337,43 +337,13 @@ struct Position {
     double lat = 0, lon = 0, alt = 0;
 };
 
-// The altitude the control gives a waypoint that has none; it converts the
-// position at that height both ways and keeps the altitude itself as it is.
-constexpr double kNoAltitude = -9999.0;
-
 // A file holds positions as a download printed them: converted by the control
-// into the datum. The control's conversion back differs from the exact
-// inverse by up to a few centimetres, so the position handed back to it is
-// corrected until the control's own conversion gives the receiver's position
-// that was printed; an upload then sends the very values downloaded.
-Position ForUpload(sorvane::TSorvane& gps, const Position& printed) {
-    const bool noAltitude = printed.alt == kNoAltitude;
-    const auto toLocal = [&](const Position& w) {
-        Position l = w;
-        gps.TransformDatumWGS84IntoLocal(w.lat, w.lon, w.alt, &l.lat, &l.lon, &l.alt);
-        return l;
-    };
-    const auto toWgs84 = [&](const Position& l) {
-        Position w = l;
-        gps.TransformDatumLocalIntoWGS84(l.lat, l.lon, l.alt, &w.lat, &w.lon, &w.alt);
-        return w;
-    };
-    // Each step shrinks the error by the ratio of the datum shift to the
-    // earth's radius, so a few steps reach the last bit.
-    constexpr int kSteps = 4;
-    const auto step = [&](const Position& p, const Position& want, const Position& got) {
-        return Position{p.lat + want.lat - got.lat, p.lon + want.lon - got.lon,
-                        noAltitude ? kNoAltitude : p.alt + want.alt - got.alt};
-    };
-    Position wgs84 = toWgs84(printed);
-    if (noAltitude)
-        wgs84.alt = kNoAltitude;
-    for (int i = 0; i < kSteps; ++i)
-        wgs84 = step(wgs84, printed, toLocal(wgs84));
-    Position local = printed;
-    for (int i = 0; i < kSteps; ++i)
-        local = step(local, wgs84, toWgs84(local));
-    return local;
+// into the datum. The control takes a position back with the exact inverse of
+// that conversion (one without an altitude at WGS 84 height 0 both ways), so
+// the position goes back as printed and an upload sends the very values
+// downloaded.
+Position ForUpload(sorvane::TSorvane&, const Position& printed) {
+    return printed;
 }
 
 struct WaypointFields {
