@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "event_wait.h"
 #include "simulator.h"
 #include "ui/document.h"
 #include "ui/files/file_commands.h"
@@ -43,18 +44,6 @@ gpssim::Options Receiver() {
     d.tracks.push_back(t);
     o.data = d;
     return o;
-}
-
-void RunUntil(const std::function<bool()>& done) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(10);
-    if (!done())
-        loop.exec();
 }
 
 }  // namespace
@@ -92,10 +81,10 @@ int main(int argc, char** argv) {
     window.show();
     if (argc > 3)
         window.Files()->OpenFile(QString::fromLocal8Bit(argv[3]));
-    RunUntil([&] { return !window.Sorvane1()->IsBusy(); });
+    tobrel::bench::RunUntil([&] { return !window.Sorvane1()->IsBusy(); });
 
     window.Action(QStringLiteral("mnuDPSDownloadTrack"))->trigger();
-    RunUntil([&] {
+    tobrel::bench::RunUntil([&] {
         const QProgressDialog* p = window.Gps()->Progress();
         return p != nullptr && p->maximum() > 1 && p->value() * 3 >= p->maximum();
     });
@@ -115,7 +104,7 @@ int main(int argc, char** argv) {
     });
     answer.start(10);
     progress->findChild<QPushButton*>()->click();
-    RunUntil([&] { return !window.Gps()->IsRunning(); });
+    tobrel::bench::RunUntil([&] { return !window.Gps()->IsRunning(); });
     window.Doc()->SetModified(false);
     sim.Stop();
     return saved ? 0 : 1;

@@ -31,6 +31,7 @@
 
 #include "data/native_file.h"
 #include "data/tobrel_file.h"
+#include "event_wait.h"
 #include "map/map_ctrl.h"
 #include "map/map_overlay.h"
 #include "simulator.h"
@@ -223,19 +224,6 @@ class LoopGapWatch : public QObject {
     qint64 longestAt_ = 0;
 };
 
-// Runs the event loop until `done`, sleeping in it between events.
-void RunUntil(const std::function<bool()>& done) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(5);
-    if (!done())
-        loop.exec();
-}
-
 // Closes every message box as soon as it shows.
 void AnswerMessagesWithOk(QObject* owner) {
     auto* timer = new QTimer(owner);
@@ -256,13 +244,13 @@ void BM_DownloadTrack10000ThroughTheWindowAt115200(benchmark::State& state) {
         }
         tobrel::TfrmMain window;
         window.show();
-        RunUntil([&] { return !window.Sorvane1()->IsBusy(); });
+        tobrel::bench::RunUntil([&] { return !window.Sorvane1()->IsBusy(); });
         const gpssim::SimulatorStats before = sim.sim().Stats();
         LoopGapWatch gaps;
         QElapsedTimer clock;
         clock.start();
         window.Action(QStringLiteral("mnuDPSDownloadTrack"))->trigger();
-        RunUntil([&] { return !window.Gps()->IsRunning(); });
+        tobrel::bench::RunUntil([&] { return !window.Gps()->IsRunning(); });
         const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         const double longestGap = gaps.LongestMs();
         if (window.Doc()->Store().GetTrackPointCount(0) != kDownloadPoints) {
@@ -295,19 +283,19 @@ void BM_CancelDownloadAt115200(benchmark::State& state) {
         tobrel::TfrmMain window;
         window.show();
         AnswerMessagesWithOk(&window);
-        RunUntil([&] { return !window.Sorvane1()->IsBusy(); });
+        tobrel::bench::RunUntil([&] { return !window.Sorvane1()->IsBusy(); });
         qint64 ended = -1;
         QElapsedTimer clock;
         QObject::connect(window.Sorvane1(), &tobrel::GpsSession::Transferred, &window,
                          [&] { ended = clock.nsecsElapsed(); });
         window.Action(QStringLiteral("mnuDPSDownloadTrack"))->trigger();
-        RunUntil([&] {
+        tobrel::bench::RunUntil([&] {
             const QProgressDialog* p = window.Gps()->Progress();
             return p != nullptr && p->value() >= kDownloadPoints / 3;
         });
         clock.start();
         window.Gps()->Progress()->findChild<QAbstractButton*>()->click();
-        RunUntil([&] { return !window.Gps()->IsRunning(); });
+        tobrel::bench::RunUntil([&] { return !window.Gps()->IsRunning(); });
         state.SetIterationTime(static_cast<double>(ended) / 1e9);
         state.counters["cancel_to_end_ms"] = static_cast<double>(ended) / 1e6;
     }

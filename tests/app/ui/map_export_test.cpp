@@ -14,14 +14,11 @@
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTimer>
 
 #include "map/map_ctrl.h"
 #include "map/map_overlay.h"
-#include "map/map_projection.h"
-#include "map/tile_sources.h"
+#include "map_test_support.h"
 #include "ui/dialogs/tobrel_ce_map_dialog.h"
 #include "ui/export/map_export.h"
 #include "ui/main_window.h"
@@ -66,17 +63,9 @@ BmpHeader ReadBmp(const QString& path) {
     return h;
 }
 
-bool IsTrackRed(QRgb c) {
-    return qRed(c) > 150 && qGreen(c) < 90 && qBlue(c) < 110;
-}
-
-// Whether a red track pixel lies within `radius` of (x, y).
-bool RedNear(const QImage& image, int x, int y, int radius = 5) {
-    for (int py = y - radius; py <= y + radius; ++py)
-        for (int px = x - radius; px <= x + radius; ++px)
-            if (image.valid(px, py) && IsTrackRed(image.pixel(px, py)))
-                return true;
-    return false;
+// Whether a red track pixel lies within a few pixels of (x, y).
+bool RedNear(const QImage& image, int x, int y) {
+    return test::AnyNear(image, x, y, 5, test::IsTrackRed);
 }
 
 class MapExportTest : public uitest::UiTest {
@@ -299,42 +288,16 @@ TEST_F(MapExportTest, TilesAreNumberedAcrossRowsWithMapInfo) {
     EXPECT_TRUE(map->ScrollBar());
 }
 
-// Tiles at zoom 12 around Tokyo and at zoom 9 around it.
+// Green tiles at zoom 12 around Tokyo and at zoom 9 around it.
 void MakeMbTiles(const QString& path) {
-    const QString name = "export-mbtiles";
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec("CREATE TABLE metadata (name TEXT, value TEXT)"));
-        ASSERT_TRUE(q.exec("INSERT INTO metadata VALUES ('name', 'Kanto')"));
-        ASSERT_TRUE(
-            q.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
-                   "tile_row INTEGER, tile_data BLOB)"));
-        QImage image(256, 256, QImage::Format_RGB32);
-        image.fill(QColor(40, 160, 60));
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        for (const auto& [z, radius] : {std::pair(12, 3), std::pair(9, 1)}) {
-            const WorldPoint p = LatLonToWorld(35.68, 139.76);
-            const int cx = static_cast<int>(p.x * (1 << z));
-            const int cy = static_cast<int>(p.y * (1 << z));
-            for (int x = cx - radius; x <= cx + radius; ++x) {
-                for (int y = cy - radius; y <= cy + radius; ++y) {
-                    q.prepare("INSERT INTO tiles VALUES (?, ?, ?, ?)");
-                    q.addBindValue(z);
-                    q.addBindValue(x);
-                    q.addBindValue(TmsRow(z, y));
-                    q.addBindValue(png);
-                    ASSERT_TRUE(q.exec());
-                }
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
+    QImage image(256, 256, QImage::Format_RGB32);
+    image.fill(QColor(40, 160, 60));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    test::WriteMbTiles(path, "Kanto", {{12, 35.68, 139.76, 3}, {9, 35.68, 139.76, 1}},
+                       [&](const TileKey&) { return png; });
 }
 
 TEST_F(MapExportTest, TilesWithoutTheLayerAreBlankAndATopLeftWithoutItIsRefused) {
