@@ -3,6 +3,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -24,8 +25,10 @@
 #include "ui/dialogs/tobrel_ce_map_dialog.h"
 #include "ui/dock_wiring.h"
 #include "ui/document.h"
+#include "ui/export/map_export.h"
 #include "ui/files/file_commands.h"
 #include "ui/files/file_dialogs.h"
+#include "ui/gps/gps_commands.h"
 #include "ui/map_menus.h"
 #include "ui/mouse_modes.h"
 #include "ui/position_text.h"
@@ -48,7 +51,6 @@ enum MenuFlag : unsigned {
     kSeparator = 2,
     kCheckable = 4,
     kChecked = 8,
-    kLater = 16,  // its command is not in this program yet: shown, disabled
 };
 
 using Handler = void (TfrmMain::*)();
@@ -68,8 +70,8 @@ const MenuRow kMenuRows[] = {
     {"mmFileOpen", "mmFile", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&Open..."), &TfrmMain::mmFileOpenClick, kItem},
     {"mmFileSaveAs", "mmFile", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Save &As..."), &TfrmMain::mmFileSaveAsClick, kItem},
     {"N2", "mmFile", nullptr, nullptr, kSeparator},
-    {"mmFileTobrel", "mmFile", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Create Tobrel &Map..."), &TfrmMain::mmFileTobrelClick, kLater},
-    {"mmFileTobrelCE", "mmFile", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Create Tobrel&CE Map..."), &TfrmMain::mmFileTobrelCEClick, kLater},
+    {"mmFileTobrel", "mmFile", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Create Tobrel &Map..."), &TfrmMain::mmFileTobrelClick, kItem},
+    {"mmFileTobrelCE", "mmFile", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Create Tobrel&CE Map..."), &TfrmMain::mmFileTobrelCEClick, kItem},
     {"N1", "mmFile", nullptr, nullptr, kSeparator},
     {"mmFileExit", "mmFile", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "E&xit"), &TfrmMain::mmFileExitClick, kItem},
     {"mmEdit", nullptr, QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&Edit"), nullptr, kMenu},
@@ -85,12 +87,12 @@ const MenuRow kMenuRows[] = {
     {"mnuMapColorGray", "mnuMapColor", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&Grey"), &TfrmMain::mnuMapColorNormalClick, kCheckable},
     {"mnuMapColorHalf", "mnuMapColor", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&Half"), &TfrmMain::mnuMapColorNormalClick, kCheckable},
     {"mmGPS", nullptr, QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&GPS"), nullptr, kMenu},
-    {"mnuDPSDownloadTrack", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Download Tracks"), &TfrmMain::mnuDPSDownloadTrackClick, kLater},
-    {"mnuDPSDownloadWaypoint", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Download Waypoints"), &TfrmMain::mnuDPSDownloadWaypointClick, kLater},
+    {"mnuDPSDownloadTrack", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Download Tracks"), &TfrmMain::mnuDPSDownloadTrackClick, kItem},
+    {"mnuDPSDownloadWaypoint", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Download Waypoints"), &TfrmMain::mnuDPSDownloadWaypointClick, kItem},
     {"N4", "mmGPS", nullptr, nullptr, kSeparator},
-    {"mnuUploadTrack", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Upload Tracks"), &TfrmMain::mnuUploadTrackClick, kLater},
-    {"mnuUploadWaypoint", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Upload Waypoints"), &TfrmMain::mnuUploadWaypointClick, kLater},
-    {"mnuUploadTrackAsRoute", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Upload Track as Route"), &TfrmMain::mnuUploadTrackAsRouteClick, kLater},
+    {"mnuUploadTrack", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Upload Tracks"), &TfrmMain::mnuUploadTrackClick, kItem},
+    {"mnuUploadWaypoint", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Upload Waypoints"), &TfrmMain::mnuUploadWaypointClick, kItem},
+    {"mnuUploadTrackAsRoute", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Upload Track as Route"), &TfrmMain::mnuUploadTrackAsRouteClick, kItem},
     {"mmOption", nullptr, QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&Options"), nullptr, kMenu},
     {"mnuOptionPreference", "mmOption", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&Preferences..."), &TfrmMain::mnuOptionPreferenceClick, kItem},
     {"mmHelp", nullptr, QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&Help"), nullptr, kMenu},
@@ -178,6 +180,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 
     // The export dialog lives for the whole run and keeps what was typed.
     exportDialog_ = new TfrmTobrelCEMap(&ChooseFolder, this);
+    exports_ = new MapExport(*map_, *overlay_, this);
+    gpsCommands_ = new GpsCommands(*this);
 
     receiverLabel_ = new QLabel(this);
     receiverLabel_->setObjectName(QStringLiteral("ReceiverStatus"));
@@ -239,7 +243,6 @@ void TfrmMain::BuildMenus() {
         action->setObjectName(name);
         action->setCheckable(row.flags & kCheckable);
         action->setChecked(row.flags & kChecked);
-        action->setEnabled(!(row.flags & kLater));
         if (row.parent == QLatin1String("mnuMapColor"))
             colours->addAction(action);
         connect(action, &QAction::triggered, this, row.handler);
@@ -386,9 +389,25 @@ void TfrmMain::mmFileSaveAsClick() {
     files_->SaveAs();
 }
 
-// The two map exports come with the GPS commands' issue; their items stay disabled.
-void TfrmMain::mmFileTobrelClick() {}
-void TfrmMain::mmFileTobrelCEClick() {}
+void TfrmMain::mmFileTobrelClick() {
+    const QString folder =
+        document_->Path().isEmpty() ? QDir::homePath() : QFileInfo(document_->Path()).path();
+    if (const auto chosen = ChooseDescriptionFile(this, folder))
+        exports_->ExportView(*chosen);
+}
+
+void TfrmMain::mmFileTobrelCEClick() {
+    QStringList layers;
+    for (const QAction* item : Menu(QStringLiteral("mnuMapSelectScale"))->actions())
+        layers.append(item->text());
+    exportDialog_->SetLayers(layers);
+    if (exportDialog_->exec() != QDialog::Accepted)
+        return;
+    std::int32_t scale = 0;
+    if (!overlay_->GetLayerItem(exportDialog_->SelectedLayer(), &scale, nullptr))
+        return;
+    exports_->ExportTiles(exportDialog_->Folder(), scale, exportDialog_->TileSize());
+}
 
 void TfrmMain::mmFileExitClick() {
     close();
@@ -441,14 +460,27 @@ void TfrmMain::mnuMapColorNormalClick() {
 }
 
 // ---------------------------------------------------------------- GPS
-// The transfers run on the GPS session's thread; they come with the GPS
-// commands' issue, and their items stay disabled until then.
+// The transfers run on the GPS session's thread (GpsCommands).
 
-void TfrmMain::mnuDPSDownloadTrackClick() {}
-void TfrmMain::mnuDPSDownloadWaypointClick() {}
-void TfrmMain::mnuUploadTrackClick() {}
-void TfrmMain::mnuUploadWaypointClick() {}
-void TfrmMain::mnuUploadTrackAsRouteClick() {}
+void TfrmMain::mnuDPSDownloadTrackClick() {
+    gpsCommands_->DownloadTracks();
+}
+
+void TfrmMain::mnuDPSDownloadWaypointClick() {
+    gpsCommands_->DownloadWaypoints();
+}
+
+void TfrmMain::mnuUploadTrackClick() {
+    gpsCommands_->UploadTracks();
+}
+
+void TfrmMain::mnuUploadWaypointClick() {
+    gpsCommands_->UploadWaypoints();
+}
+
+void TfrmMain::mnuUploadTrackAsRouteClick() {
+    gpsCommands_->UploadTrackAsRoute();
+}
 
 // ---------------------------------------------------------------- Options and Help
 

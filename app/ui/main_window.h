@@ -24,7 +24,9 @@ namespace tobrel {
 class DockWiring;
 class Document;
 class FileCommands;
+class GpsCommands;
 class MapCtrl;
+class MapExport;
 class MapMenus;
 class MapOverlay;
 class MouseMode;
@@ -44,6 +46,8 @@ class TfrmMain : public QMainWindow {
     TreeController* Tree() const { return tree_.get(); }
     QTreeView* TreeView1() const { return treeView_; }
     FileCommands* Files() const { return files_; }
+    GpsCommands* Gps() const { return gpsCommands_; }
+    MapExport* Exports() const { return exports_; }
     GpsSession* Sorvane1() const { return gps_.get(); }
     Preferences& Prefs() { return prefs_; }
     TfrmTobrelCEMap* ExportDialog() const { return exportDialog_; }
@@ -111,6 +115,8 @@ class TfrmMain : public QMainWindow {
     std::unique_ptr<TreeController> tree_;
     MapMenus* mapMenus_ = nullptr;
     FileCommands* files_ = nullptr;
+    GpsCommands* gpsCommands_ = nullptr;
+    MapExport* exports_ = nullptr;
     std::unique_ptr<MouseMode> placeWaypoint_;
     std::unique_ptr<MouseMode> browse_;
     std::unique_ptr<MouseMode> sketch_;

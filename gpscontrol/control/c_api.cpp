@@ -13,6 +13,8 @@
 #include "control/registration.h"
 #include "control/sorvane.h"
 #include "control/type_library.h"
+#include "link/device_records.h"
+#include "store/kel_data.h"
 #include "store/messages.h"
 #include "text/cp932.h"
 
@@ -180,6 +182,37 @@ std::size_t sorvane_registration_path(char* buffer, std::size_t size) {
             return path.size();
         },
         0);
+}
+
+SorvaneResult sorvane_receiver_name(SorvaneCtrl* control, std::int32_t kind, const char* name,
+                                    char* buffer, std::size_t size, std::size_t* length) {
+    if (control == nullptr || name == nullptr || length == nullptr ||
+        (buffer == nullptr && size > 0))
+        return kPointer;
+    *length = 0;
+    if (size > 0)
+        buffer[0] = '\0';
+    return GuardedResult([&]() -> HResult {
+        const CSorvaneCtrl* ctrl = ControlOf(control);
+        const KelData* store = ctrl != nullptr ? ctrl->Store() : nullptr;
+        if (store == nullptr || (kind != SORVANE_NAME_WAYPOINT && kind != SORVANE_NAME_ROUTE))
+            return kInvalidArg;
+        // Cut as the store keeps it when the name is added.
+        const ReceiverNameKind what =
+            kind == SORVANE_NAME_ROUTE ? ReceiverNameKind::kRoute : ReceiverNameKind::kWaypoint;
+        const std::string stored = cp932::FromUtf8(name);
+        const std::size_t limit = what == ReceiverNameKind::kRoute ? kCommentMax : kNameMax;
+        const std::string held = cp932::ToUtf8(ReceiverHeldName(
+            what, stored.substr(0, cp932::FitLength(stored, limit)), store->GetWaypointType(),
+            store->GetRouteHeaderType(), store->GetCharacterSet()));
+        if (size > 0) {
+            const std::size_t n = std::min(held.size(), size - 1);
+            std::memcpy(buffer, held.data(), n);
+            buffer[n] = '\0';
+        }
+        *length = held.size();
+        return kOk;
+    });
 }
 
 SorvaneResult sorvane_save(SorvaneCtrl* control, std::uint8_t* buffer, std::size_t size) {

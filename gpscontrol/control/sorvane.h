@@ -257,6 +257,22 @@ SORVANE_API const char* sorvane_type_library(void);
 /* Path of the registration file; returns its length (copies at most size - 1 bytes). */
 SORVANE_API size_t sorvane_registration_path(char* buffer, size_t size);
 
+/* Kinds of names for sorvane_receiver_name. */
+#define SORVANE_NAME_WAYPOINT 0 /* a waypoint's or a route waypoint's name */
+#define SORVANE_NAME_ROUTE 1    /* a route's name */
+
+/* The name a receiver of the control's current product will hold after an
+ * upload, as a download then reads it back (without the padding of its
+ * field): cut to the record's length, upper-cased or put into the receiver's
+ * character set, as the control's store and the upload leave it. UTF-8 in
+ * and out. Copies at most size - 1 bytes and a NUL into buffer (which may be
+ * NULL when size is 0) and stores the full length in *length.
+ * SORVANE_E_INVALIDARG for another kind, or a control of another library or
+ * without its store. */
+SORVANE_API SorvaneResult sorvane_receiver_name(SorvaneCtrl* control, int32_t kind,
+                                                const char* name, char* buffer, size_t size,
+                                                size_t* length);
+
 SORVANE_API SorvaneResult sorvane_save(SorvaneCtrl* control, uint8_t* buffer, size_t size);
 SORVANE_API SorvaneResult sorvane_load(SorvaneCtrl* control, const uint8_t* data, size_t size);
 SORVANE_API SorvaneResult sorvane_reset(SorvaneCtrl* control);

@@ -10,6 +10,7 @@
 // Only its NMEAReceived handler runs elsewhere (on the receiver's thread);
 // Receiving runs inside the transfer call, on the caller's thread.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -337,6 +338,31 @@ class TSorvane {
         lastResult_ = control_ ? control_->lpVtbl->Draw(control_, image.pixels.data(), image.width,
                                                         image.height, &r)
                                : kPointer;
+    }
+
+    // The name a receiver of the current product will hold for `name` after
+    // an upload (kind SORVANE_NAME_WAYPOINT or SORVANE_NAME_ROUTE; see
+    // sorvane_receiver_name). Nothing when the control cannot say.
+    std::optional<std::string> ReceiverName(std::int32_t kind, const std::string& name) {
+        if (control_ == nullptr) {
+            lastResult_ = kPointer;
+            return std::nullopt;
+        }
+        char small[64];
+        std::size_t length = 0;
+        lastResult_ =
+            sorvane_receiver_name(control_, kind, name.c_str(), small, sizeof small, &length);
+        if (lastResult_ != kOk)
+            return std::nullopt;
+        if (length < sizeof small)
+            return std::string(small, length);
+        std::string held(length + 1, '\0');
+        lastResult_ =
+            sorvane_receiver_name(control_, kind, name.c_str(), held.data(), held.size(), &length);
+        if (lastResult_ != kOk)
+            return std::nullopt;
+        held.resize(std::min(length, held.size() - 1));
+        return held;
     }
 
     // A call by DISPID with C variants, for members chosen at run time.

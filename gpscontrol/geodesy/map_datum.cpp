@@ -73,7 +73,11 @@ std::optional<GeoPosition> MapDatum::wgs84ToLocal(double lat, double lon, double
 }
 
 std::optional<GeoPosition> MapDatum::localToWgs84(double lat, double lon, double h) const {
-    return MolodenskyShift(GeoPosition{lat, lon, h}, Reversed(selectedShift()));
+    return MolodenskyInverse(GeoPosition{lat, lon, h}, selectedShift());
+}
+
+std::optional<GeoPosition> MapDatum::localToWgs84AtHeightZero(double lat, double lon) const {
+    return MolodenskyInverse(GeoPosition{lat, lon, 0.0}, selectedShift(), 0.0);
 }
 
 std::optional<double> MapDatum::distance(double lat1, double lon1, double lat2, double lon2) const {

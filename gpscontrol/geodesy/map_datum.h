@@ -50,8 +50,13 @@ class MapDatum {
     double deltaZ() const { return selectedShift().dZ; }
 
     // nullopt when the conversion fails (non-finite input or result).
+    // localToWgs84 is the exact inverse of wgs84ToLocal, so that a position
+    // handed out and taken back in lands where it was.
     std::optional<GeoPosition> wgs84ToLocal(double lat, double lon, double h) const;
     std::optional<GeoPosition> localToWgs84(double lat, double lon, double h) const;
+    // For a position without a height: the inverse of wgs84ToLocal at WGS 84
+    // height 0 (the result's height is 0).
+    std::optional<GeoPosition> localToWgs84AtHeightZero(double lat, double lon) const;
     // Metres on a sphere with the selected datum's semi-major axis.
     std::optional<double> distance(double lat1, double lon1, double lat2, double lon2) const;
 

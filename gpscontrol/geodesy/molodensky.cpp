@@ -72,6 +72,35 @@ std::optional<GeoPosition> MolodenskyShift(double latitude, double longitude, do
                            DatumShift{dA, dF, dX, dY, dZ});
 }
 
+std::optional<GeoPosition> MolodenskyInverse(const GeoPosition& shifted, const DatumShift& shift,
+                                             std::optional<double> height) {
+    GeoPosition target = shifted;
+    if (height)
+        target.height = *height;
+    std::optional<GeoPosition> g = MolodenskyShift(target, Reversed(shift));
+    if (g && height)
+        g->height = *height;
+    // The shift changes by about 1e-4 of itself over its own length, so each
+    // step gains four digits; three reach the last bit from the first guess.
+    constexpr int kMaxSteps = 6;
+    for (int step = 0; g && step < kMaxSteps; ++step) {
+        const std::optional<GeoPosition> f = MolodenskyShift(*g, shift);
+        if (!f)
+            return std::nullopt;
+        const double dLat = shifted.latitude - f->latitude;
+        const double dLon = shifted.longitude - f->longitude;
+        const double dH = height ? 0.0 : shifted.height - f->height;
+        if (dLat == 0.0 && dLon == 0.0 && dH == 0.0)
+            break;
+        g->latitude += dLat;
+        g->longitude += dLon;
+        g->height += dH;
+    }
+    if (g && !AllFinite({g->latitude, g->longitude, g->height}))
+        return std::nullopt;
+    return g;
+}
+
 std::optional<double> SphericalDistance(double lat1, double lon1, double lat2, double lon2,
                                         double radius) {
     if (!AllFinite({lat1, lon1, lat2, lon2, radius}))

@@ -34,6 +34,17 @@ std::optional<GeoPosition> MolodenskyShift(const GeoPosition& in, const DatumShi
 std::optional<GeoPosition> MolodenskyShift(double latitude, double longitude, double height,
                                            double dA, double dF, double dX, double dY, double dZ);
 
+// The position that MolodenskyShift(result, shift) takes to `shifted`: the
+// exact inverse of the forward shift, where the shift taken with Reversed()
+// is off by up to a few decimetres. Found from that one-step result by
+// correcting it with the forward shift until it gives the input back. With
+// `height`, the result has that height and only the latitude and longitude
+// are matched (`shifted.height` is not used): the way back for a position
+// that was shifted at that height and whose shifted height was dropped.
+// nullopt when a step fails.
+std::optional<GeoPosition> MolodenskyInverse(const GeoPosition& shifted, const DatumShift& shift,
+                                             std::optional<double> height = std::nullopt);
+
 // Great-circle distance in metres on a sphere of the given radius (spherical law
 // of cosines). 0.0 for points less than a thousandth of an arc second apart in
 // both coordinates; nullopt for non-finite input.

@@ -196,6 +196,28 @@ void DownloadWaypointName(std::span<const std::uint8_t> field, int characterSet,
         name[i] = static_cast<char>(Charset2Download(raw[i]));
 }
 
+std::string ReceiverHeldName(ReceiverNameKind kind, std::string_view storedName, int waypointType,
+                             int routeHeaderType, int characterSet) {
+    const bool newer = IsNewerFamilyType(waypointType);
+    std::string held;
+    if (kind == ReceiverNameKind::kRoute) {
+        const std::vector<std::uint8_t> packet =
+            BuildRouteHeaderPacket(routeHeaderType, 0, storedName);
+        held = ParseRouteHeader(newer, PacketData(packet.data(), packet.size())).name;
+    } else {
+        WaypointRecord w;
+        cp932::CopyField(w.name, sizeof w.name, storedName, kNameMax);
+        const std::vector<std::uint8_t> packet =
+            BuildWaypointPacket(waypointType, characterSet, kPidWaypoint, w);
+        WaypointRecord back;
+        ParseWaypoint(waypointType, characterSet, PacketData(packet.data(), packet.size()), &back);
+        held = back.name;
+    }
+    // Older layouts pad with spaces, which are no part of the name.
+    held.erase(held.find_last_not_of(' ') + 1);
+    return held;
+}
+
 std::vector<std::uint8_t> BuildProductRequestPacket() {
     return BuildPacket(kPidProductRequest, {});
 }

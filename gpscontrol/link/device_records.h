@@ -86,6 +86,15 @@ std::string UploadWaypointName(std::string_view storedName, int characterSet, bo
 void DownloadWaypointName(std::span<const std::uint8_t> field, int characterSet, bool newerFamily,
                           char (&name)[kNameMax + 1]);
 
+// What a receiver keeps of a name the store holds, as a download reads it
+// back, without the padding of its field: a waypoint's (or route
+// waypoint's) name cut to the layout's length and upper-cased or put into
+// the receiver's character set; a route's name cut to the route header's
+// field. Worked out by building the record and reading it back.
+enum class ReceiverNameKind { kWaypoint, kRoute };
+std::string ReceiverHeldName(ReceiverNameKind kind, std::string_view storedName, int waypointType,
+                             int routeHeaderType, int characterSet);
+
 // --- Builders (complete unstuffed packets with their checksum) ---------------
 
 std::vector<std::uint8_t> BuildProductRequestPacket();

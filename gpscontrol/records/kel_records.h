@@ -2,6 +2,7 @@
 // Records of the GPS control's store. Positions are WGS 84 degrees; names and
 // comments are zero-terminated code page 932 bytes.
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -10,6 +11,14 @@
 namespace sorvane {
 
 constexpr double kNoAltitude = -9999.0;
+
+// Whether an altitude stands for none: kNoAltitude, or a value no receiver
+// measures, such as the 1.0e25 of a newer-family track point without one.
+// Such positions convert between datums at height 0 and keep the value.
+inline bool IsAltitudeAbsent(double altitude) {
+    return altitude == kNoAltitude ||
+           (std::isfinite(altitude) && (altitude < -9999.0 || altitude > 99999.0));
+}
 
 struct TrackPoint {
     double latitude = 0.0;

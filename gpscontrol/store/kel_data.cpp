@@ -58,20 +58,33 @@ KelData::~KelData() = default;
 
 // ---- conversions -------------------------------------------------------------
 
+// A position without an altitude converts at WGS 84 height 0, where the
+// sentinel itself as a height would move it (by 0.7 m for -9999, not at all
+// for 1.0e25); its altitude stays the sentinel.
 GeoPosition KelData::ToWgs84(double latitude, double longitude, double altitude) const {
+    const bool absent = IsAltitudeAbsent(altitude);
+    GeoPosition p{latitude, longitude, altitude};
     if (datum_) {
-        if (auto p = datum_->localToWgs84(latitude, longitude, altitude))
-            return *p;
+        const auto c = absent ? datum_->localToWgs84AtHeightZero(latitude, longitude)
+                              : datum_->localToWgs84(latitude, longitude, altitude);
+        if (c)
+            p = *c;
     }
-    return {latitude, longitude, altitude};
+    if (absent)
+        p.height = altitude;
+    return p;
 }
 
 GeoPosition KelData::ToLocal(double latitude, double longitude, double altitude) const {
+    const bool absent = IsAltitudeAbsent(altitude);
+    GeoPosition p{latitude, longitude, altitude};
     if (datum_) {
-        if (auto p = datum_->wgs84ToLocal(latitude, longitude, altitude))
-            return *p;
+        if (auto c = datum_->wgs84ToLocal(latitude, longitude, absent ? 0.0 : altitude))
+            p = *c;
     }
-    return {latitude, longitude, altitude};
+    if (absent)
+        p.height = altitude;
+    return p;
 }
 
 // ---- tracks ------------------------------------------------------------------
@@ -179,8 +192,7 @@ WaypointRecord KelData::MakeWaypoint(std::string_view name, std::string_view com
     const GeoPosition p = ToWgs84(latitude, longitude, altitude);
     w.latitude = p.latitude;
     w.longitude = p.longitude;
-    // An absent altitude stays absent instead of becoming a shifted number.
-    w.altitude = altitude == kNoAltitude ? kNoAltitude : p.height;
+    w.altitude = p.height;
     cp932::CopyField(w.name, sizeof w.name, name, kNameMax);
     cp932::CopyField(w.comment, sizeof w.comment, comment, kCommentMax);
     w.proximity = static_cast<float>(proximity);
@@ -190,10 +202,7 @@ WaypointRecord KelData::MakeWaypoint(std::string_view name, std::string_view com
 }
 
 GeoPosition KelData::LocalWaypointPosition(const WaypointRecord& w) const {
-    GeoPosition p = ToLocal(w.latitude, w.longitude, w.altitude);
-    if (w.altitude == kNoAltitude)
-        p.height = kNoAltitude;
-    return p;
+    return ToLocal(w.latitude, w.longitude, w.altitude);
 }
 
 int KelData::AddWaypoint(std::string_view name, std::string_view comment, double latitude,

@@ -44,10 +44,10 @@ std::optional<std::string> WaypointProblem(sorvane::TSorvane& gps, const tobrel:
 }  // namespace
 
 Position ForUpload(sorvane::TSorvane& gps, const Position& printed) {
-    // The control's conversion back differs from the exact inverse by up to a
-    // few centimetres, so the position handed back to it is corrected until
-    // the control's own conversion gives the receiver's position that was
-    // printed; an upload then sends the very values downloaded.
+    // A printed position lost its last digits and the receiver's altitude is
+    // a float, so the position handed back is corrected until the control's
+    // own conversion gives the receiver's position that was printed; an
+    // upload then sends the very values downloaded.
     const bool noAltitude = printed.alt == kNoAltitude;
     const auto toLocal = [&](const Position& w) {
         Position l = w;

@@ -47,6 +47,19 @@ std::optional<ChosenFile> ChooseFileToSave(QWidget* parent, const QString& sugge
     return Run(dialog);
 }
 
+std::optional<QString> ChooseDescriptionFile(QWidget* parent, const QString& folder) {
+    QFileDialog dialog(parent, QFileDialog::tr("Save As"), folder);
+    dialog.setObjectName(QStringLiteral("SaveDialog1"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("*.dat"));
+    dialog.setDefaultSuffix(QStringLiteral("dat"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
 QString ChooseFolder(QWidget* parent, const QString& start) {
     QFileDialog dialog(parent, QFileDialog::tr("Choose a folder"), start);
     dialog.setObjectName(QStringLiteral("FolderDialog"));

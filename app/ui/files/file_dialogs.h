@@ -20,6 +20,8 @@ struct ChosenFile {
 std::optional<ChosenFile> ChooseFileToOpen(QWidget* parent, const QString& folder);
 // The name gets the chosen format's suffix when it has none.
 std::optional<ChosenFile> ChooseFileToSave(QWidget* parent, const QString& suggested);
+// A description file of the desktop viewer's map ("*.dat"); nothing on cancel.
+std::optional<QString> ChooseDescriptionFile(QWidget* parent, const QString& folder);
 // Empty on cancel.
 QString ChooseFolder(QWidget* parent, const QString& start);
 

@@ -189,6 +189,242 @@ Save them?</source>
     </message>
 </context>
 <context>
+    <name>tobrel::GpsCommands</name>
+    <message>
+        <source>COM%1 (%2) cannot be opened: %3.</source>
+        <translation>COM%1 (%2) を開けません: %3。</translation>
+    </message>
+    <message>
+        <source>Serial ports belong to the dialout group: add your user to it and log in again.</source>
+        <translation>シリアルポートは dialout グループのものです: ユーザーをこのグループに加えて、ログインし直してください。</translation>
+    </message>
+    <message>
+        <source>Another program is using it.</source>
+        <translation>他のプログラムが使用中です。</translation>
+    </message>
+    <message>
+        <source>Downloading tracks</source>
+        <translation>トラックのダウンロード</translation>
+    </message>
+    <message>
+        <source>Downloading waypoints</source>
+        <translation>ウェイポイントのダウンロード</translation>
+    </message>
+    <message>
+        <source>Uploading tracks</source>
+        <translation>トラックのアップロード</translation>
+    </message>
+    <message>
+        <source>Uploading waypoints</source>
+        <translation>ウェイポイントのアップロード</translation>
+    </message>
+    <message>
+        <source>Uploading the route</source>
+        <translation>ルートのアップロード</translation>
+    </message>
+    <message>
+        <source>Upload Tracks</source>
+        <translation>トラックのアップロード</translation>
+    </message>
+    <message>
+        <source>There are no tracks to upload.</source>
+        <translation>アップロードするトラックがありません。</translation>
+    </message>
+    <message>
+        <source>Upload Waypoints</source>
+        <translation>ウェイポイントのアップロード</translation>
+    </message>
+    <message>
+        <source>There are no waypoints to upload.</source>
+        <translation>アップロードするウェイポイントがありません。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
+    <message>
+        <source>No track is selected</source>
+        <translation>トラックが選択されていません</translation>
+    </message>
+    <message>
+        <source>The GPS control could not be created.</source>
+        <translation>GPS コントロールを作成できません。</translation>
+    </message>
+    <message>
+        <source>Looking for the receiver on COM%1 (%2)...</source>
+        <translation>COM%1 (%2) の受信機を確認しています...</translation>
+    </message>
+    <message>
+        <source>Communication error</source>
+        <translation>通信エラー</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>確認</translation>
+    </message>
+    <message>
+        <source>The receiver will change %1 of the %2 names it is sent:</source>
+        <translation>送信する %2 個の名称のうち %1 個は受信機で変更されます:</translation>
+    </message>
+    <message>
+        <source>... and %1 more</source>
+        <translation>... ほか %1 個</translation>
+    </message>
+    <message>
+        <source>Upload</source>
+        <translation>アップロード</translation>
+    </message>
+    <message>
+        <source>%1: %2 of %3 records</source>
+        <translation>%1: %3 レコード中 %2</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>中止</translation>
+    </message>
+    <message>
+        <source>Tracks downloaded: %1.</source>
+        <translation>ダウンロードしたトラック: %1。</translation>
+    </message>
+    <message>
+        <source>Waypoints downloaded: %1.</source>
+        <translation>ダウンロードしたウェイポイント: %1。</translation>
+    </message>
+    <message>
+        <source>Sent to the receiver.</source>
+        <translation>受信機に送信しました。</translation>
+    </message>
+    <message>
+        <source>GPS</source>
+        <translation>GPS</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Cancelling...</source>
+        <translation>中止しています...</translation>
+    </message>
+    <message>
+        <source>no device</source>
+        <translation>デバイスなし</translation>
+    </message>
+    <message>
+        <source>The receiver on COM%1 (%2) is sending NMEA sentences: it is in NMEA mode. Switch its interface to its binary transfer protocol and try again.</source>
+        <translation>COM%1 (%2) の受信機は NMEA センテンスを送信しています: NMEA モードになっています。受信機のインターフェースをバイナリ転送プロトコルに切り替えてから、もう一度実行してください。</translation>
+    </message>
+    <message>
+        <source>No receiver answered on COM%1 (%2). Check that it is switched on, connected to this port and set to its binary transfer protocol.</source>
+        <translation>COM%1 (%2) で受信機が応答しません。受信機の電源が入っていること、このポートに接続されていること、バイナリ転送プロトコルに設定されていることを確認してください。</translation>
+    </message>
+    <message>
+        <source>The tracks you had are unchanged.</source>
+        <translation>元のトラックは変更されていません。</translation>
+    </message>
+    <message>
+        <source>The waypoints you had are unchanged.</source>
+        <translation>元のウェイポイントは変更されていません。</translation>
+    </message>
+    <message>
+        <source>The download was cancelled.</source>
+        <translation>ダウンロードを中止しました。</translation>
+    </message>
+    <message>
+        <source>The upload was cancelled after %1 of %2 records; the receiver may keep what it got.</source>
+        <translation>%2 レコード中 %1 レコードでアップロードを中止しました。受信機には受け取った分が残っている場合があります。</translation>
+    </message>
+    <message>
+        <source>The receiver stopped answering after %1 of %2 records.</source>
+        <translation>%2 レコード中 %1 レコードで受信機が応答しなくなりました。</translation>
+    </message>
+    <message>
+        <source>The receiver did not answer.</source>
+        <translation>受信機が応答しません。</translation>
+    </message>
+    <message>
+        <source>The connection to the receiver was lost.</source>
+        <translation>受信機との接続が切れました。</translation>
+    </message>
+    <message>
+        <source>The receiver kept refusing a record.</source>
+        <translation>受信機がレコードを受け付けませんでした。</translation>
+    </message>
+    <message>
+        <source>The receiver sent records that could not be used.</source>
+        <translation>受信機から使用できないレコードが送られました。</translation>
+    </message>
+    <message>
+        <source>The receiver did not confirm what it was sent.</source>
+        <translation>受信機が送信内容を確認しませんでした。</translation>
+    </message>
+    <message>
+        <source>%1 failed.</source>
+        <translation>%1に失敗しました。</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::MapExport</name>
+    <message>
+        <source>the image could not be encoded</source>
+        <translation>画像を書き出せませんでした</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>確認</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>エラー</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: %2</source>
+        <translation>%1 に書き込めません: %2</translation>
+    </message>
+    <message>
+        <source>The map is written as
+%1
+%2
+(the name up to its first &quot;.&quot;). Go on?</source>
+        <translation>地図は次の名前で書き込まれます:
+%1
+%2
+(最初の &quot;.&quot; までの名前)。続けますか？</translation>
+    </message>
+    <message>
+        <source>A bitmap must be between 16 and %1 pixels wide and high.</source>
+        <translation>ビットマップの幅と高さは 16 から %1 ピクセルの間にしてください。</translation>
+    </message>
+    <message>
+        <source>The chosen map layer has no data at the top left of the view</source>
+        <translation>左上部分には選択した地図階層がありません</translation>
+    </message>
+    <message>
+        <source>The export writes %1 bitmaps (%2 columns, %3 rows) of %4 x %5 pixels, about %6 MB. Go on?</source>
+        <translation>%4 x %5 ピクセルのビットマップを %1 個 (%2 列, %3 行)、約 %6 MB 書き込みます。続けますか？</translation>
+    </message>
+    <message>
+        <source>Writing the bitmaps...</source>
+        <translation>ビットマップを書き込んでいます...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>TobrelCE Map</source>
+        <translation>TobrelCE地図</translation>
+    </message>
+    <message>
+        <source>Writing bitmap %1 of %2...</source>
+        <translation>ビットマップを書き込んでいます (%2 個中 %1 個目)...</translation>
+    </message>
+    <message>
+        <source>it is not a file</source>
+        <translation>ファイルではありません</translation>
+    </message>
+</context>
+<context>
     <name>tobrel::TAboutBox</name>
     <message>
         <source>About</source>

@@ -12,10 +12,14 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include "map/map_ctrl.h"
+#include "map/map_projection.h"
+#include "map/tile_sources.h"
 
 namespace tobrel::test {
 
@@ -73,6 +77,54 @@ inline void Mouse(MapCtrl& map, QEvent::Type type, QPoint p, Qt::MouseButton but
     QMouseEvent e(type, QPointF(p), map.mapToGlobal(QPointF(p)), button,
                   type == QEvent::MouseButtonRelease ? Qt::NoButton : button, modifiers);
     QCoreApplication::sendEvent(&map, &e);
+}
+
+// Tiles of an MBTiles file: at zoom z, the square of tiles `radius` around the
+// one that holds the place.
+struct MbTilesSpot {
+    int z;
+    double latitude;
+    double longitude;
+    int radius;
+};
+
+// Writes an MBTiles file named `title` with the tiles of the spots, each with
+// the picture `png` makes for it.
+inline void WriteMbTiles(const QString& path, const QString& title,
+                         const std::vector<MbTilesSpot>& spots,
+                         const std::function<QByteArray(const TileKey&)>& png) {
+    const QString name = QStringLiteral("write-mbtiles");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("CREATE TABLE metadata (name TEXT, value TEXT)"));
+        q.prepare("INSERT INTO metadata VALUES ('name', ?)");
+        q.addBindValue(title);
+        ASSERT_TRUE(q.exec());
+        ASSERT_TRUE(
+            q.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
+                   "tile_row INTEGER, tile_data BLOB)"));
+        ASSERT_TRUE(db.transaction());
+        for (const MbTilesSpot& spot : spots) {
+            const WorldPoint w = LatLonToWorld(spot.latitude, spot.longitude);
+            const int z = spot.z;
+            const int cx = static_cast<int>(w.x * (1 << z)), cy = static_cast<int>(w.y * (1 << z));
+            for (int x = cx - spot.radius; x <= cx + spot.radius; ++x) {
+                for (int y = cy - spot.radius; y <= cy + spot.radius; ++y) {
+                    q.prepare("INSERT INTO tiles VALUES (?, ?, ?, ?)");
+                    q.addBindValue(z);
+                    q.addBindValue(x);
+                    q.addBindValue(TmsRow(z, y));  // rows count from the south
+                    q.addBindValue(png({z, x, y}));
+                    ASSERT_TRUE(q.exec());
+                }
+            }
+        }
+        ASSERT_TRUE(db.commit());
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 // A 400 x 300 map widget in a temporary folder.

@@ -480,37 +480,9 @@ TEST_F(MapTilesTest, ScalesBeyondTheSourceZoomAreDisabled) {
 
 // Tiles at zoom 12 around Tokyo and at zoom 9 around Tokyo and Osaka.
 void MakeMbTiles(const QString& path) {
-    const QString name = "make-mbtiles";
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec("CREATE TABLE metadata (name TEXT, value TEXT)"));
-        ASSERT_TRUE(q.exec("INSERT INTO metadata VALUES ('name', 'Kanto test map')"));
-        ASSERT_TRUE(
-            q.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
-                   "tile_row INTEGER, tile_data BLOB)"));
-        ASSERT_TRUE(db.transaction());
-        const std::tuple<int, double, double, int> spots[] = {
-            {12, 35.68, 139.76, 3}, {9, 35.68, 139.76, 1}, {9, 34.70, 135.50, 1}};
-        for (const auto& [z, lat, lon, radius] : spots) {
-            const WorldPoint w = LatLonToWorld(lat, lon);
-            const int cx = static_cast<int>(w.x * (1 << z)), cy = static_cast<int>(w.y * (1 << z));
-            for (int x = cx - radius; x <= cx + radius; ++x) {
-                for (int y = cy - radius; y <= cy + radius; ++y) {
-                    q.prepare("INSERT INTO tiles VALUES (?, ?, ?, ?)");
-                    q.addBindValue(z);
-                    q.addBindValue(x);
-                    q.addBindValue(TmsRow(z, y));  // rows count from the south
-                    q.addBindValue(TilePng({z, x, y}));
-                    ASSERT_TRUE(q.exec());
-                }
-            }
-        }
-        ASSERT_TRUE(db.commit());
-    }
-    QSqlDatabase::removeDatabase(name);
+    test::WriteMbTiles(path, "Kanto test map",
+                       {{12, 35.68, 139.76, 3}, {9, 35.68, 139.76, 1}, {9, 34.70, 135.50, 1}},
+                       TilePng);
 }
 
 TEST_F(MapTilesTest, MbTilesReadWithTheRowFlipAndLayersFollowTheData) {

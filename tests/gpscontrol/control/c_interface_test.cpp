@@ -166,6 +166,72 @@ TEST(CInterface, InvokeWithVariantsAndOwnedStrings) {
     sorvane_variant_clear(nullptr);
 }
 
+// What a receiver keeps of a name, for the product the control has set.
+TEST(CInterface, ReceiverNamesFollowTheProductsLayoutAndCharacterSet) {
+    controltest::ObjectRef object(controltest::MakeObject(true));
+    TSorvane gps(object.object);
+    struct Row {
+        std::int32_t product;
+        std::int32_t kind;
+        std::string name;
+        std::string held;
+    };
+    const Row rows[] = {
+        // Older layout: six characters, single-byte letters upper-cased, and a
+        // double-byte character never cut in half.
+        {87, SORVANE_NAME_WAYPOINT, "home", "HOME"},
+        {87, SORVANE_NAME_WAYPOINT, "Lookout", "LOOKOU"},
+        {87, SORVANE_NAME_WAYPOINT, "東京タワー", "東京タ"},
+        {87, SORVANE_NAME_WAYPOINT, "aｂc", "AｂC"},
+        {87, SORVANE_NAME_WAYPOINT, "", ""},
+        // Newer layout: ten.
+        {130, SORVANE_NAME_WAYPOINT, "waypoint-12345", "WAYPOINT-1"},
+        {130, SORVANE_NAME_WAYPOINT, "東京タワー前", "東京タワー"},
+        // Character set 2: the receiver's own katakana, digits and a few signs.
+        {105, SORVANE_NAME_WAYPOINT, "ｱｲｳ-12", "ｱｲｳ-12"},
+        {105, SORVANE_NAME_WAYPOINT, "AB-1", "00-1"},
+        {153, SORVANE_NAME_WAYPOINT, "ﾎﾟｲﾝﾄ7", "ﾎﾟｲﾝﾄ7"},
+        // Route names: twenty characters in the older header, forty in the
+        // newer, letters as they are.
+        {87, SORVANE_NAME_ROUTE, "bay walk", "bay walk"},
+        {87, SORVANE_NAME_ROUTE, "a route name longer than twenty", "a route name longer"},
+        {130, SORVANE_NAME_ROUTE, "a route name longer than twenty",
+         "a route name longer than twenty"},
+        {130, SORVANE_NAME_ROUTE, std::string(45, 'r'), std::string(40, 'r')},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.product) + " " + row.name);
+        ASSERT_TRUE(gps.SetProductID(row.product));
+        EXPECT_EQ(gps.ReceiverName(row.kind, row.name), row.held);
+    }
+    // A name longer than the first buffer the wrapper tries.
+    ASSERT_TRUE(gps.SetProductID(130));
+    const std::string long100(100, 'x');
+    EXPECT_EQ(gps.ReceiverName(SORVANE_NAME_ROUTE, long100), std::string(40, 'x'));
+    EXPECT_EQ(gps.ReceiverName(2, "x"), std::nullopt);
+
+    // The C entry: the length always, the text cut to the buffer.
+    char buffer[4];
+    std::size_t length = 99;
+    EXPECT_EQ(sorvane_receiver_name(object.object, SORVANE_NAME_WAYPOINT, "home", buffer,
+                                    sizeof buffer, &length),
+              SORVANE_S_OK);
+    EXPECT_EQ(std::pair(std::string(buffer), length),
+              std::pair(std::string("HOM"), std::size_t{4}));
+    EXPECT_EQ(
+        sorvane_receiver_name(object.object, SORVANE_NAME_WAYPOINT, "home", nullptr, 0, &length),
+        SORVANE_S_OK);
+    EXPECT_EQ(length, 4u);
+    EXPECT_EQ(sorvane_receiver_name(object.object, 0, nullptr, buffer, sizeof buffer, &length),
+              SORVANE_E_POINTER);
+    EXPECT_EQ(sorvane_receiver_name(object.object, 0, "x", nullptr, 4, &length), SORVANE_E_POINTER);
+    EXPECT_EQ(sorvane_receiver_name(nullptr, 0, "x", buffer, sizeof buffer, &length),
+              SORVANE_E_POINTER);
+    controltest::ObjectRef storeless(controltest::MakeObject(false));
+    EXPECT_EQ(sorvane_receiver_name(storeless.object, 0, "x", buffer, sizeof buffer, &length),
+              SORVANE_E_INVALIDARG);
+}
+
 TEST(CInterface, FailureMessagesGoToTheHostsHandler) {
     std::vector<std::string> seen;
     sorvane_set_message_handler(

@@ -16,6 +16,7 @@
 
 #include "control/tsorvane.h"
 #include "control_fixture.h"
+#include "records.h"
 #include "support/sim_fixture.h"
 
 namespace sorvane {
@@ -105,6 +106,93 @@ TEST(ControlTransfers, TwoControlsIdentifyAndTransferEachWithOnlyItsOwnEventsAnd
                             [](const gpssim::Packet& p) { return p.id == 35; }),
               11);
     EXPECT_EQ(a.gps.GetWaypointCount(), 12);  // an upload leaves the store alone
+}
+
+// What a download hands out in the Tokyo datum, added back as it was read
+// and uploaded, goes out as the very wire values that came in: positions
+// with and without altitude, in both families.
+TEST(ControlTransfers, ReadAndAddedBackUploadsTheWireValuesDownloaded) {
+    const std::string data =
+        "waypoint A 35.658581 139.745433 alt=25.5\n"
+        "waypoint B -33.86 151.21 alt=none\n"
+        "waypoint C 0.000000083 -0.5 alt=none\n"
+        "waypoint D 64.1 -21.9 alt=-12.25\n"
+        "track T\npoint 35.6586 139.7454 700000000 20.5\n"
+        "point 35.6574 139.7465 700000030 none\n"
+        "segment\npoint 43.06 141.35 700000060 12\n";
+    for (const std::int32_t product : {130, 87}) {
+        SCOPED_TRACE(product);
+        const gpssim::Options options = WithData("--product " + std::to_string(product), data);
+        const gpssim::DataSet original = *options.data;
+        RunningSimulator sim(options);
+        Host h(sim, 5);
+        ASSERT_TRUE(h.gps.SetProductID(product));
+        ASSERT_EQ(h.gps.DownloadWaypoint(), 1);
+        ASSERT_EQ(h.gps.DownloadTrack(), 1);
+        struct Read {
+            std::string name;
+            double lat, lon, alt;
+            std::uint32_t time;
+        };
+        std::vector<Read> waypoints;
+        for (int i = 0; i < h.gps.GetWaypointCount(); ++i)
+            waypoints.push_back({h.gps.GetWaypointID(i), h.gps.GetWaypointLatitude(i),
+                                 h.gps.GetWaypointLongitude(i), h.gps.GetWaypointAltitude(i), 0});
+        std::vector<std::vector<Read>> segments;
+        for (int s = 0; s < h.gps.GetTrackSegmentCount(0); ++s) {
+            segments.emplace_back();
+            for (int d = 0; d < h.gps.GetTrackSegmentDataCount(0, s); ++d) {
+                Read p{};
+                ASSERT_TRUE(h.gps.GetTrackPosition(0, s, d, &p.lat, &p.lon, &p.alt));
+                p.time = static_cast<std::uint32_t>(h.gps.GetTrackUnixTime(0, s, d));
+                segments.back().push_back(p);
+            }
+        }
+        h.gps.DeleteWaypointAll();
+        h.gps.DeleteTrackAll();
+        for (const Read& w : waypoints)
+            h.gps.AddWaypoint(w.name, "", w.lat, w.lon, w.alt, 0, 0, 0.0);
+        h.gps.AddTrack("T");
+        for (std::size_t s = 0; s < segments.size(); ++s) {
+            h.gps.AddTrackSegment(0);
+            for (const Read& p : segments[s])
+                h.gps.AddTrackData(0, static_cast<std::int32_t>(s), p.lat, p.lon, p.alt,
+                                   static_cast<std::int32_t>(p.time));
+        }
+        ASSERT_EQ(h.gps.UploadWaypoint(), 1);
+        ASSERT_EQ(h.gps.UploadTrack(), 1);
+        ASSERT_TRUE(sim.sim().WaitForCompleteUploads(2, std::chrono::seconds(10)));
+        const std::vector<gpssim::Upload> uploads = sim.sim().Uploads();
+        const bool newer = product == 130;
+        std::size_t w = 0;
+        for (const gpssim::UploadedPacket& p : uploads[0].packets) {
+            if (p.id != 35)
+                continue;
+            ASSERT_LT(w, original.waypoints.size());
+            const gpssim::SimWaypoint& want = original.waypoints[w++];
+            EXPECT_EQ(p.rawLatitude, gpssim::DegreesToWire(want.latitude)) << want.name;
+            EXPECT_EQ(p.rawLongitude, gpssim::DegreesToWire(want.longitude)) << want.name;
+            if (newer) {
+                EXPECT_EQ(p.waypoint.altitude, want.altitude) << want.name;
+            }
+        }
+        EXPECT_EQ(w, original.waypoints.size());
+        std::size_t k = 0;
+        for (const gpssim::UploadedPacket& p : uploads[1].packets) {
+            if (p.id != 34)
+                continue;
+            ASSERT_LT(k, original.tracks[0].points.size());
+            const gpssim::SimTrackPoint& want = original.tracks[0].points[k++];
+            EXPECT_EQ(p.rawLatitude, gpssim::DegreesToWire(want.latitude)) << k;
+            EXPECT_EQ(p.rawLongitude, gpssim::DegreesToWire(want.longitude)) << k;
+            EXPECT_EQ(p.trackPoint.time, want.time) << k;
+            EXPECT_EQ(p.trackPoint.newSegment, want.newSegment) << k;
+            if (newer) {
+                EXPECT_EQ(p.trackPoint.altitude, want.altitude) << k;
+            }
+        }
+        EXPECT_EQ(k, original.tracks[0].points.size());
+    }
 }
 
 TEST(ControlTransfers, TwoReceiversRaiseFixesOnTheirOwnControlsOnly) {

@@ -35,6 +35,55 @@ TEST(Molodensky, RoundTripStaysCloseAcrossTheGlobe) {
     }
 }
 
+TEST(Molodensky, InverseGivesBackWhatTheForwardShiftWasGiven) {
+    // Tokyo and two datums with large shifts of other ellipsoids.
+    const DatumShift shifts[] = {kTokyo,
+                                 {-112.145, -0.54750714e-4, -162.0, -12.0, 206.0},
+                                 {251.0, 0.14192702e-4, -134.0, 229.0, -29.0}};
+    for (const DatumShift& shift : shifts) {
+        for (double lat = -84.0; lat <= 84.0; lat += 12.0) {
+            for (double lon = -179.5; lon <= 180.0; lon += 29.5) {
+                for (double h : {0.0, 3776.24, -410.5}) {
+                    const GeoPosition local{lat, lon, h};
+                    const auto wgs = MolodenskyInverse(local, shift);
+                    ASSERT_TRUE(wgs);
+                    const auto again = MolodenskyShift(*wgs, shift);
+                    ASSERT_TRUE(again);
+                    // To the last bits, where one step back misses by decimetres.
+                    EXPECT_NEAR(again->latitude, lat, 1e-13) << lat << " " << lon << " " << h;
+                    EXPECT_NEAR(again->longitude, lon, 1e-12) << lat << " " << lon << " " << h;
+                    EXPECT_NEAR(again->height, h, 1e-8) << lat << " " << lon << " " << h;
+                    // A position shifted at height h whose own height was dropped.
+                    const auto at = MolodenskyShift(GeoPosition{lat, lon, h}, shift);
+                    ASSERT_TRUE(at);
+                    const auto back =
+                        MolodenskyInverse({at->latitude, at->longitude, 12345.0}, shift, h);
+                    ASSERT_TRUE(back);
+                    EXPECT_NEAR(back->latitude, lat, 1e-13) << lat << " " << lon << " " << h;
+                    EXPECT_NEAR(back->longitude, lon, 1e-12) << lat << " " << lon << " " << h;
+                    EXPECT_EQ(back->height, h);
+                }
+            }
+        }
+    }
+    // The one-step way back is off by far more than that here.
+    const auto local = MolodenskyShift(GeoPosition{35.0, 139.0, 0.0}, kTokyo);
+    const auto oneStep = MolodenskyShift(*local, Reversed(kTokyo));
+    const auto exact = MolodenskyInverse(*local, kTokyo);
+    ASSERT_TRUE(oneStep && exact);
+    EXPECT_GT(std::fabs(oneStep->latitude - 35.0) + std::fabs(oneStep->longitude - 139.0), 1e-7);
+    EXPECT_NEAR(exact->latitude, 35.0, 1e-13);
+    EXPECT_NEAR(exact->longitude, 139.0, 1e-13);
+    // No shift returns the input as it is; bad input fails.
+    const GeoPosition odd{12.345678901234567, -98.76543210987654, 12.5};
+    const auto same = MolodenskyInverse(odd, DatumShift{});
+    ASSERT_TRUE(same);
+    EXPECT_EQ(std::tuple(same->latitude, same->longitude, same->height),
+              std::tuple(odd.latitude, odd.longitude, odd.height));
+    EXPECT_FALSE(MolodenskyInverse(GeoPosition{35.0, NAN, 0.0}, kTokyo));
+    EXPECT_FALSE(MolodenskyInverse(GeoPosition{0.0, 10.0, -6378137.0}, kTokyo));
+}
+
 TEST(Molodensky, PoleStaysFiniteAndAHeightCancellingTheRadiusFails) {
     const auto p = MolodenskyShift(GeoPosition{90.0, 0.0, 0.0}, kTokyo);
     ASSERT_TRUE(p);

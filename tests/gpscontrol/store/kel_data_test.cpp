@@ -327,6 +327,64 @@ TEST_F(KelDataTest, AbsentAltitudeAndFailedConversionKeepTheValuesGiven) {
     EXPECT_EQ(store.CalcDistance(NAN, 0.0, 1.0, 1.0), 0.0);
 }
 
+// Positions without an altitude (kNoAltitude, the 1.0e25 a newer-family track
+// point carries for none) convert at height 0 both ways and keep the value.
+TEST_F(KelDataTest, PositionsWithoutAltitudeConvertAtHeightZero) {
+    const MapDatum datum;
+    const auto local = datum.wgs84ToLocal(35.6, 139.7, 0.0);
+    const auto wgs = datum.localToWgs84AtHeightZero(35.6, 139.7);
+    ASSERT_TRUE(local && wgs);
+    const double wireNone = static_cast<double>(1.0e25f);
+    for (const double none : {kNoAltitude, wireNone}) {
+        SCOPED_TRACE(none);
+        // What a download stores, read out.
+        TrackRecord track;
+        track.segments.resize(1);
+        track.segments[0].points.push_back({35.6, 139.7, none, 7});
+        std::vector<TrackRecord> tracks(1, track);
+        store.ReplaceTracks(std::move(tracks));
+        EXPECT_EQ(TrackPosition(store, 0, 0, 0),
+                  Position(1, local->latitude, local->longitude, none));
+        WaypointRecord w;
+        w.latitude = 35.6;
+        w.longitude = 139.7;
+        w.altitude = none;
+        store.ReplaceWaypoints({w});
+        EXPECT_EQ(std::tuple(store.GetWaypointLatitude(0), store.GetWaypointLongitude(0),
+                             store.GetWaypointAltitude(0)),
+                  std::tuple(local->latitude, local->longitude, none));
+        // And what a host adds.
+        store.DeleteTrackAll();
+        store.DeleteWaypointAll();
+        ASSERT_EQ(store.AddTrack("T"), 1);
+        ASSERT_EQ(store.AddTrackSegment(0), 1);
+        ASSERT_EQ(store.AddTrackData(0, 0, 35.6, 139.7, none, 7), 1);
+        ASSERT_EQ(store.AddWaypoint("W", "", 35.6, 139.7, none, 0, 0, 0.0), 1);
+        ASSERT_EQ(store.AddRoute("R"), 1);
+        ASSERT_EQ(store.AddRouteWaypoint(0, "W", "", 35.6, 139.7, none, 0, 0, 0.0), 1);
+        const TrackPoint& p = store.Tracks()[0].segments[0].points[0];
+        for (const auto& [lat, lon, alt] :
+             {std::tuple(p.latitude, p.longitude, p.altitude),
+              std::tuple(store.Waypoints()[0].latitude, store.Waypoints()[0].longitude,
+                         store.Waypoints()[0].altitude),
+              std::tuple(store.Routes()[0].waypoints[0].latitude,
+                         store.Routes()[0].waypoints[0].longitude,
+                         store.Routes()[0].waypoints[0].altitude)}) {
+            EXPECT_EQ(std::tuple(lat, lon, alt), std::tuple(wgs->latitude, wgs->longitude, none));
+        }
+        store.DeleteRouteAll();
+    }
+    // A measured altitude, however low or high, is a height.
+    store.DeleteWaypointAll();
+    ASSERT_EQ(store.AddWaypoint("D", "", 35.6, 139.7, -400.0, 0, 0, 0.0), 1);
+    ASSERT_EQ(store.AddWaypoint("E", "", 35.6, 139.7, 8848.0, 0, 0, 0.0), 1);
+    const auto low = datum.localToWgs84(35.6, 139.7, -400.0);
+    const auto high = datum.localToWgs84(35.6, 139.7, 8848.0);
+    EXPECT_EQ(store.Waypoints()[0].altitude, low->height);
+    EXPECT_EQ(store.Waypoints()[1].altitude, high->height);
+    EXPECT_NE(store.Waypoints()[0].latitude, store.Waypoints()[1].latitude);
+}
+
 TEST_F(KelDataTest, ForwardsToTheDatumObject) {
     EXPECT_EQ(std::tuple(store.GetDatumCount(), store.SelectDatumByName("WGS 84"),
                          store.SelectDatumByName("tokyo")),
