@@ -14,10 +14,10 @@ const FileFormat* FormatOfFilter(const QString& filter) {
     return i >= 0 ? &FileFormats()[i] : nullptr;
 }
 
-std::optional<ChosenFile> Run(QFileDialog& dialog) {
+std::optional<ChosenFile> Run(QFileDialog& dialog, const FileFormat& preselected) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setNameFilters(FileFilters());
-    dialog.selectNameFilter(FileFilters().first());
+    dialog.selectNameFilter(preselected.Filter());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return ChosenFile{dialog.selectedFiles().first(), FormatOfFilter(dialog.selectedNameFilter())};
@@ -30,7 +30,7 @@ std::optional<ChosenFile> ChooseFileToOpen(QWidget* parent, const QString& folde
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    return Run(dialog);
+    return Run(dialog, FileFormats().first());
 }
 
 std::optional<ChosenFile> ChooseFileToSave(QWidget* parent, const QString& suggested) {
@@ -38,13 +38,25 @@ std::optional<ChosenFile> ChooseFileToSave(QWidget* parent, const QString& sugge
     dialog.setObjectName(QStringLiteral("SaveDialog1"));
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QString::fromLatin1(FileFormats().first().suffix));
+    // The type starts as the suggested name's, so saving a data file again
+    // does not write a script over it.
+    const FileFormat* suggestedFormat = FormatOfSuffix(suggested);
+    const FileFormat& preselected =
+        suggestedFormat != nullptr ? *suggestedFormat : FileFormats().first();
+    dialog.setDefaultSuffix(QString::fromLatin1(preselected.suffix));
     // The suffix follows the type chosen, so "x" saved as Tobrel2 is x.tb2.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
         if (const FileFormat* format = FormatOfFilter(f))
             dialog.setDefaultSuffix(QString::fromLatin1(format->suffix));
     });
-    return Run(dialog);
+    auto chosen = Run(dialog, preselected);
+    // A name typed with another type's suffix is saved as that type: x.gpx
+    // holds GPX whatever filter was left selected.
+    if (chosen) {
+        if (const FileFormat* typed = FormatOfSuffix(chosen->path))
+            chosen->format = typed;
+    }
+    return chosen;
 }
 
 std::optional<QString> ChooseDescriptionFile(QWidget* parent, const QString& folder) {

@@ -18,7 +18,8 @@ struct ChosenFile {
 };
 
 std::optional<ChosenFile> ChooseFileToOpen(QWidget* parent, const QString& folder);
-// The name gets the chosen format's suffix when it has none.
+// The type starts as the suggested name's. A name with a known type's suffix
+// is saved as that type; else as the chosen filter's, whose suffix it gets.
 std::optional<ChosenFile> ChooseFileToSave(QWidget* parent, const QString& suggested);
 // A description file of the desktop viewer's map ("*.dat"); nothing on cancel.
 std::optional<QString> ChooseDescriptionFile(QWidget* parent, const QString& folder);

@@ -237,12 +237,17 @@ const FileFormat* FormatForOpening(const QString& path, const FileFormat* chosen
     QFile file(path);
     if (file.open(QIODevice::ReadOnly) && file.read(6) == "TOBREL")
         return &NativeFormat();
+    const FileFormat* bySuffix = FormatOfSuffix(path);
+    return bySuffix != nullptr ? bySuffix : chosen;
+}
+
+const FileFormat* FormatOfSuffix(const QString& path) {
     const QString suffix = QFileInfo(path).suffix();
     for (const FileFormat& f : FileFormats()) {
         if (suffix.compare(QLatin1String(f.suffix), Qt::CaseInsensitive) == 0)
             return &f;
     }
-    return chosen;
+    return nullptr;
 }
 
 NativeFileProblem InspectNativeFile(std::span<const std::uint8_t> b, std::int32_t* versionOut) {

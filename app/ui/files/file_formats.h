@@ -52,6 +52,8 @@ QStringList FileFilters();
 // The format for opening a file: a native data file is known by its first
 // bytes, other files by their suffix; else the format the user chose.
 const FileFormat* FormatForOpening(const QString& path, const FileFormat* chosen);
+// The format whose suffix the name has, or nullptr.
+const FileFormat* FormatOfSuffix(const QString& path);
 
 // What is wrong with a native data file image, when something is.
 enum class NativeFileProblem {

@@ -22,7 +22,17 @@ bool SplitLine(const QString& line, QString* key, QString* value) {
     if (eq < 0)
         return false;
     *key = l.left(eq).trimmed();
-    *value = l.mid(eq + 1).trimmed();
+    QString v = l.mid(eq + 1);
+    // As the control reads the file: a comment may follow the device after a
+    // blank, while a # inside a path stays.
+    for (qsizetype hash = v.indexOf(QLatin1Char('#')); hash >= 0;
+         hash = v.indexOf(QLatin1Char('#'), hash + 1)) {
+        if (hash == 0 || v[hash - 1] == QLatin1Char(' ') || v[hash - 1] == QLatin1Char('\t')) {
+            v.truncate(hash);
+            break;
+        }
+    }
+    *value = v.trimmed();
     return true;
 }
 

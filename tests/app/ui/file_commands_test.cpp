@@ -433,6 +433,41 @@ TEST_F(FileCommandsTest, SavedAsGpxAndReopenedTheDataComeBack) {
     EXPECT_EQ(saved.GetWaypointCount(), original.GetWaypointCount() - 1);
 }
 
+// Save As of an open data file starts at its own type, so accepting the
+// suggested name writes the data file again, never a script over it; a name
+// typed with another type's suffix is saved as that type.
+TEST_F(FileCommandsTest, SaveAsKeepsTheTypeOfTheNameAndOfTheSuffixTyped) {
+    TobrelFile original;
+    testing::FillSample(original);
+    ASSERT_TRUE(window_->Files()->OpenFile(SampleFile("a.tb2", &original)));
+    QString offered;
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+        offered = dialog->selectedNameFilter();
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);  // the user's "Yes"
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    window_->Action("mmFileSaveAs")->trigger();
+    EXPECT_EQ(offered, NativeFormat().Filter());
+    EXPECT_TRUE(ReadAll(Path("a.tb2")).startsWith("TOBREL"));
+    EXPECT_FALSE(window_->Doc()->IsModified());
+
+    // The script filter left selected, the name says GPX.
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->selectNameFilter(FileFormats().first().Filter());
+        emit dialog->filterSelected(FileFormats().first().Filter());
+        dialog->selectFile(Path("walk.gpx"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    window_->Action("mmFileSaveAs")->trigger();
+    EXPECT_TRUE(ReadAll(Path("walk.gpx")).startsWith("<?xml"));
+    EXPECT_EQ(window_->windowTitle(), "walk.gpx[*] - TobrelPA");
+    TobrelFile back;
+    ASSERT_TRUE(
+        ReadGpx(Path("walk.gpx").toStdString(), GpxOptions(DatumConverter::TokyoShift()), back)
+            .ok());
+    EXPECT_EQ(back.GetWaypointCount(), original.GetWaypointCount());
+}
+
 TEST_F(FileCommandsTest, AGpxFileThatHoldsLessThanTheDataSaysSoAndLeavesThemUnsaved) {
     TobrelFile odd;
     testing::FillSample(odd);

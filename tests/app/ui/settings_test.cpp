@@ -115,6 +115,14 @@ TEST_F(SettingsTest, PortMapFollowsTheControlsOrderAndKeepsOtherLines) {
     EXPECT_EQ(PortDeviceOf(3).path, "/dev/ttyUSB1");
     EXPECT_EQ(PortDeviceOf(3).source, PortDevice::Source::kPortMapFile);
     EXPECT_EQ(PortDeviceOf(2).path, "/dev/ttyACM0");
+    // Comments after a device, a # inside a path, a value that is only a comment.
+    WriteText(file,
+              "COM4=/dev/ttyUSB4\t# the blue one\nCOM5=/dev/serial/by-id/a#b # x\n"
+              "COM6= # none yet\nCOM6=/dev/ttyUSB6\nCOM7=#/dev/x\n");
+    EXPECT_EQ(PortDeviceOf(4).path, "/dev/ttyUSB4");
+    EXPECT_EQ(PortDeviceOf(5).path, "/dev/serial/by-id/a#b");
+    EXPECT_EQ(PortDeviceOf(6).path, "/dev/ttyUSB6");
+    EXPECT_EQ(PortDeviceOf(7).source, PortDevice::Source::kDefault);
     // The control reads the same file the same way.
     for (int port = 1; port <= 9; ++port)
         EXPECT_EQ(PortDeviceOf(port).path.toStdString(), sorvane::PortDevicePath(port)) << port;
