@@ -143,6 +143,22 @@ std::optional<std::string> CanonicalDatumName(std::string_view typed) {
     return found;
 }
 
+OptionArg::OptionArg(int argc, char** argv, int& i)
+    : argc_(argc), argv_(argv), i_(i), name_(argv[i]) {
+    if (const std::size_t eq = name_.find('='); name_.starts_with("--") && eq != name_.npos) {
+        attached_ = name_.substr(eq + 1);
+        name_ = name_.substr(0, eq);
+    }
+}
+
+std::optional<std::string_view> OptionArg::Value() {
+    if (attached_)
+        return attached_;
+    if (i_ + 1 >= argc_)
+        return std::nullopt;
+    return std::string_view(argv_[++i_]);
+}
+
 int ParseOptions(int argc, char** argv, int first, Options* o) {
     bool optionsEnd = false;
     for (int i = first; i < argc; ++i) {
@@ -155,24 +171,14 @@ int ParseOptions(int argc, char** argv, int first, Options* o) {
             optionsEnd = true;
             continue;
         }
-        // "--name=value" or "--name value".
-        std::optional<std::string_view> attached;
-        if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
-            attached = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-        }
-        const auto value = [&]() -> std::optional<std::string_view> {
-            if (attached)
-                return attached;
-            if (i + 1 >= argc)
-                return std::nullopt;
-            return std::string_view(argv[++i]);
-        };
+        OptionArg option(argc, argv, i);
+        arg = option.name();
+        const auto value = [&option] { return option.Value(); };
         const auto usage = [&](const std::string& what) {
             return Fail(kExitUsage, what + "\nTry 'sorvane --help'.");
         };
         const auto flag = [&](bool* target) {
-            if (attached)
+            if (option.attached())
                 return false;
             *target = true;
             return true;

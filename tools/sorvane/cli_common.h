@@ -61,6 +61,24 @@ struct Options {
 // "--name value" and "--name=value" are taken.
 int ParseOptions(int argc, char** argv, int first, Options* o);
 
+// One option of a command line, "--name=value" or "--name value".
+class OptionArg {
+  public:
+    // argv[i] is the option; Value() may move i past the value it takes.
+    OptionArg(int argc, char** argv, int& i);
+    std::string_view name() const { return name_; }
+    std::optional<std::string_view> attached() const { return attached_; }
+    // The attached value, else the next argument; nullopt at the end.
+    std::optional<std::string_view> Value();
+
+  private:
+    int argc_;
+    char** argv_;
+    int& i_;
+    std::string_view name_;
+    std::optional<std::string_view> attached_;
+};
+
 // The port number of text: 1 to 9.
 std::optional<int> ParsePort(std::string_view text);
 // A line speed the serial line can be set to.

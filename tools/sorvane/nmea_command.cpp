@@ -129,19 +129,9 @@ int ParseNmeaOptions(int argc, char** argv, int first, NmeaOptions* o) {
         return Fail(kExitUsage, message + "\nTry 'sorvane nmea --help'.");
     };
     for (int i = first; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        std::optional<std::string_view> inlineValue;
-        if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
-            inlineValue = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-        }
-        const auto value = [&]() -> std::optional<std::string_view> {
-            if (inlineValue)
-                return inlineValue;
-            if (i + 1 >= argc)
-                return std::nullopt;
-            return std::string_view(argv[++i]);
-        };
+        OptionArg option(argc, argv, i);
+        const std::string_view arg = option.name();
+        const auto value = [&option] { return option.Value(); };
         if (arg == "--help" || arg == "-h") {
             return -1;
         } else if (arg == "--port") {
@@ -174,7 +164,7 @@ int ParseNmeaOptions(int argc, char** argv, int first, NmeaOptions* o) {
             o->raw = true;
         } else if (arg == "--gpsd") {
             o->gpsd = true;
-            std::optional<std::string_view> address = inlineValue;
+            std::optional<std::string_view> address = option.attached();
             if (!address && i + 1 < argc && argv[i + 1][0] != '-')
                 address = argv[++i];
             if (address && !ParseGpsdAddress(*address, &o->host, &o->gpsdPort))
