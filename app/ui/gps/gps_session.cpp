@@ -328,13 +328,17 @@ void GpsWorker::UploadRoute(const TransferRequest& request) {
 
 // ---------------------------------------------------------------- live position
 
-bool GpsWorker::StartReceiver() {
+// A port that cannot be opened still starts a receiver, one that only
+// reports the failure; it is stopped again at once.
+bool GpsWorker::StartReceiver(SorvaneReceiverStatus* status) {
     savedBaudRate_ = control_->get_BaudRate();
     control_->set_BaudRate(kNmeaBaudRate);
     control_->SetReceiverSource(SORVANE_SOURCE_SERIAL);
-    if (control_->StartNMEAReceiving())
+    const bool started = control_->StartNMEAReceiving();
+    *status = control_->GetReceiverStatus();
+    if (started && status->state != SORVANE_RECEIVER_FAILED)
         return true;
-    control_->set_BaudRate(savedBaudRate_);
+    StopReceiver();
     return false;
 }
 
@@ -358,8 +362,8 @@ void GpsWorker::StartLive(int port) {
         if (!satellitesQueued_.exchange(true))
             QMetaObject::invokeMethod(this, &GpsWorker::ReadSatellites, Qt::QueuedConnection);
     });
-    live_ = StartReceiver();
-    const SorvaneReceiverStatus status = control_->GetReceiverStatus();
+    SorvaneReceiverStatus status{};
+    live_ = StartReceiver(&status);
     if (!live_) {
         control_->SetOnFix({});
         control_->SetOnReceiverStatus({});
@@ -399,7 +403,8 @@ void GpsWorker::ProbeBinary(int port) {
         emit LiveStopped();
         return;
     }
-    live_ = StartReceiver();
+    SorvaneReceiverStatus status{};
+    live_ = StartReceiver(&status);
     emit BinaryProbed(false, {});
     if (!live_) {
         control_->SetOnFix({});

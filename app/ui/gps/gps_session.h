@@ -164,7 +164,7 @@ class GpsWorker : public QObject {
     int ErrorCodeSinceMark();
     bool HearsNmea();
     void ReportPersisted();
-    bool StartReceiver();
+    bool StartReceiver(SorvaneReceiverStatus* status);
     void StopReceiver();
     void ReadSatellites();
 
