@@ -39,6 +39,8 @@ double NowSeconds() {
 
 LivePosition::LivePosition(TfrmMain& window) : window_(window) {
     panel_ = new SatellitePanel(&window);
+    // It comes when live starts; later runs restore what the user left.
+    panel_->hide();
     window.AddDock(panel_);
     status_ = new QLabel(&window);
     status_->setObjectName(QStringLiteral("LiveStatus"));
@@ -314,7 +316,7 @@ void LivePosition::ShowStatus() {
         state = tr("Fix");
     QString text = state;
     if (fix.satellitesUsed >= 0)
-        text += QStringLiteral("  ") + tr("%n satellite(s)", nullptr, fix.satellitesUsed);
+        text += QStringLiteral("  ") + tr("Satellites used: %1").arg(fix.satellitesUsed);
     if (fix.valid) {
         text += QStringLiteral("  ") + tr("%1 km/h").arg(fix.speed, 0, 'f', 1);
         if (const auto& m = window_.MapCtrl1()->CurrentPositionMarker())

@@ -148,6 +148,7 @@ void SignalBars::paintEvent(QPaintEvent*) {
 
 SatellitePanel::SatellitePanel(QWidget* parent) : QDockWidget(tr("Satellites"), parent) {
     setObjectName(QStringLiteral("SatellitePanel"));
+    toggleViewAction()->setText(tr("&Satellites"));
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
     summary_ = new QLabel(tr("No satellites in view"), body);
