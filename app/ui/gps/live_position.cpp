@@ -39,9 +39,9 @@ double NowSeconds() {
 
 LivePosition::LivePosition(TfrmMain& window) : window_(window) {
     panel_ = new SatellitePanel(&window);
-    // It comes when live starts; later runs restore what the user left.
-    panel_->hide();
     window.AddDock(panel_);
+    // It comes when live starts.
+    panel_->hide();
     status_ = new QLabel(&window);
     status_->setObjectName(QStringLiteral("LiveStatus"));
     status_->setAccessibleName(tr("Live position"));

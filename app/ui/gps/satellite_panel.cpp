@@ -125,22 +125,35 @@ void SignalBars::paintEvent(QPaintEvent*) {
     if (satellites_.empty())
         return;
     const QFontMetrics metrics(font());
-    const int labelHeight = metrics.height() + 2;
     const double slot = static_cast<double>(width()) / static_cast<double>(satellites_.size());
+    // Names stand upright under their bars when they are wider than a bar's slot.
+    int widest = 0;
+    for (const SorvaneSatellite& s : satellites_)
+        widest = std::max(widest, metrics.horizontalAdvance(SatelliteName(s)));
+    const bool upright = widest + 2 > slot;
+    const int labelHeight = (upright ? widest : metrics.height()) + 4;
     const double barWidth = std::max(2.0, slot * 0.7);
     const double top = 4.0;
     const double bottom = height() - labelHeight;
     for (std::size_t i = 0; i < satellites_.size(); ++i) {
         const SorvaneSatellite& s = satellites_[i];
-        const double x = slot * static_cast<double>(i) + (slot - barWidth) / 2.0;
+        const double left = slot * static_cast<double>(i);
+        const double x = left + (slot - barWidth) / 2.0;
         const double level = std::clamp(s.snr, 0, kFullSignal) / static_cast<double>(kFullSignal);
         const double h = (bottom - top) * level;
         p.fillRect(QRectF(x, bottom - h, barWidth, h), ColourOf(s));
         p.setPen(palette().mid().color());
         p.drawRect(QRectF(x, top, barWidth, bottom - top));
         p.setPen(palette().text().color());
-        p.drawText(QRectF(slot * static_cast<double>(i), bottom, slot, labelHeight),
-                   Qt::AlignCenter, SatelliteName(s));
+        if (upright) {
+            p.save();
+            p.translate(left + slot / 2.0 + metrics.ascent() / 2.0 - 1.0, bottom + 2.0);
+            p.rotate(90.0);
+            p.drawText(QPointF(0, 0), SatelliteName(s));
+            p.restore();
+        } else {
+            p.drawText(QRectF(left, bottom, slot, labelHeight), Qt::AlignCenter, SatelliteName(s));
+        }
     }
 }
 

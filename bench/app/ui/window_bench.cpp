@@ -552,6 +552,7 @@ void BM_LivePosition10HzFor60sOver100000PointTrack(benchmark::State& state) {
         state.counters["sentence_to_paint_mean_ms"] = paints.fromReport.Mean();
         state.counters["cycle_end_to_paint_max_ms"] = paints.fromCycle.longest;
         state.counters["cycle_end_to_paint_mean_ms"] = paints.fromCycle.Mean();
+        state.counters["longest_gap_at_s"] = gaps.LongestEndedMs() / 1000.0;
         window.Action(QStringLiteral("mnuGPSLive"))->trigger();
         tobrel::bench::RunUntil([&] { return !window.Live()->IsLive(); });
         window.Doc()->SetModified(false);
