@@ -239,6 +239,8 @@ void LivePosition::CheckSilence() {
 void LivePosition::BinaryProbed(bool answered, const QString& description) {
     if (answered) {
         StopRecording();
+        if (state_ == State::kStopping)
+            return;  // switched off meanwhile
         Say(true, tr("The receiver on %1 answers in its binary transfer protocol (%2) and sends "
                      "no NMEA sentences. Switch its interface to NMEA for the live position.")
                       .arg(PortText(), description));
