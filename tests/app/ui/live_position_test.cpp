@@ -234,20 +234,30 @@ TEST_F(LivePositionTest, TheRecordedTrackHoldsTheStreamedPointsAndANewSegmentAft
             valid.push_back(c);
     const int n = store.GetTrackPointCount(0);
     ASSERT_GE(n, 30);
-    ASSERT_LE(static_cast<std::size_t>(n), valid.size());
     const TrackData* points = store.GetTrackData(0);
+    // A receiver that starts slowly may drop what came before its first read:
+    // the points are the valid cycles from the one of the first point on.
+    std::size_t from = 0;
+    while (from < valid.size() && valid[from].unixTime != points[0].time + kUnixTimeOffset)
+        ++from;
+    ASSERT_LE(from, 2u);
+    ASSERT_LE(from + static_cast<std::size_t>(n), valid.size());
     for (int i = 0; i < n; ++i) {
-        const gpssim::NmeaCycle& c = valid[static_cast<std::size_t>(i)];
+        const gpssim::NmeaCycle& c = valid[from + static_cast<std::size_t>(i)];
         SCOPED_TRACE(i);
         EXPECT_EQ(points[i].time + std::int64_t{kUnixTimeOffset}, c.unixTime);
         const MapAngles want = Local(c.latitude, c.longitude, c.altitude);
         EXPECT_NEAR(DegreesToMapAngle(points[i].latitude), want.latitude, 2);
         EXPECT_NEAR(DegreesToMapAngle(points[i].longitude), want.longitude, 2);
         // Twenty cycles with a fix, then fifteen without: the new segment starts there.
-        EXPECT_EQ(points[i].segment, c.number <= 20 ? 1 : 2);
+        EXPECT_EQ(int{points[i].segment}, c.number <= 20 ? 1 : 2);
     }
-    EXPECT_EQ(points[0].distance, 0.0);
-    EXPECT_GT(points[n - 1].distance, points[1].distance);
+    // Packed records: the values are copied before comparing.
+    const double first = points[0].distance;
+    const double second = points[1].distance;
+    const double last = points[n - 1].distance;
+    EXPECT_EQ(first, 0.0);
+    EXPECT_GT(last, second);
     // Each segment is one line on the map and one node.
     EXPECT_EQ(w->MapCtrl1()->ElementCount(), 2u);
     EXPECT_EQ(w->Tree()->TrackRoot()->child(1)->data(TreeController::kSegmentRole).toInt(), 2);
