@@ -10,6 +10,7 @@
 #include <cmath>
 #include <set>
 
+#include <QFile>
 #include <QMenu>
 #include <QStatusBar>
 
@@ -32,11 +33,18 @@ namespace {
 using testsupport::RunningSimulator;
 using uitest::WaitFor;
 
-int ThreadCount() {
+// Threads of the GPS session: its worker is named "gps", and the receiver's
+// thread, started from the worker, takes that name too.
+int GpsThreads() {
     int n = 0;
     if (DIR* d = ::opendir("/proc/self/task")) {
-        while (const dirent* e = ::readdir(d))
-            n += e->d_name[0] != '.';
+        while (const dirent* e = ::readdir(d)) {
+            if (e->d_name[0] == '.')
+                continue;
+            QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(e->d_name));
+            if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "gps")
+                ++n;
+        }
         ::closedir(d);
     }
     return n;
@@ -285,20 +293,19 @@ TEST_F(LivePositionTest, DeletingTheTrackBeingRecordedStopsTheRecordingAndKeepsL
 TEST_F(LivePositionTest, StoppingAndClosingTheWindowLeaveNoReceiverThread) {
     RunningSimulator sim(Walk("--nmea --nmea-rate 10"));
     sim.port(1);
-    const int beforeWindow = ThreadCount();
     auto w = Start();
-    const int idle = ThreadCount();
+    EXPECT_EQ(GpsThreads(), 1);  // the session's worker
     GoLive(*w);
     ASSERT_TRUE(WaitForFixes(*w, 3));
-    EXPECT_GT(ThreadCount(), idle);
+    EXPECT_EQ(GpsThreads(), 2);  // and the receiver's
     StopLive(*w);
-    EXPECT_EQ(ThreadCount(), idle);
+    EXPECT_EQ(GpsThreads(), 1);
     // Closing while live: the session stops the receiver and its own thread.
     GoLive(*w);
     ASSERT_TRUE(WaitForFixes(*w, 6));
     w->close();
     w.reset();
-    EXPECT_EQ(ThreadCount(), beforeWindow);
+    EXPECT_EQ(GpsThreads(), 0);
 }
 
 TEST_F(LivePositionTest, APortThatCannotBeOpenedSaysWhy) {
