@@ -95,8 +95,10 @@ void LivePosition::SetLive(bool on) {
         emit Changed();
         return;
     }
-    // One user of the port at a time: the transfers wait for live to stop.
-    if (window_.Gps()->IsRunning() || window_.Sorvane1()->IsBusy()) {
+    // One user of the port at a time: the transfers wait for live to stop,
+    // and live for a transfer. The worker takes its calls in turn, so live
+    // may follow the status bar's identification.
+    if (window_.Gps()->IsRunning()) {
         Say(false, tr("The receiver is busy with another GPS command. Try again when it has "
                       "ended."));
         emit Changed();

@@ -308,6 +308,20 @@ TEST_F(LivePositionTest, StoppingAndClosingTheWindowLeaveNoReceiverThread) {
     EXPECT_EQ(GpsThreads(), 0);
 }
 
+TEST_F(LivePositionTest, LiveWaitsForARunningTransferToEnd) {
+    RunningSimulator sim("--no-answer");
+    sim.port(1);
+    auto w = Start();
+    w->Action("mnuDPSDownloadTrack")->trigger();
+    ASSERT_TRUE(w->Gps()->IsRunning());
+    w->Action("mnuGPSLive")->trigger();
+    EXPECT_FALSE(w->Live()->IsLive());
+    EXPECT_FALSE(w->Action("mnuGPSLive")->isChecked());
+    EXPECT_TRUE(MessageText(*w).contains("busy")) << MessageText(*w).toStdString();
+    uitest::AnswerMessageBox(QMessageBox::Ok);  // "Communication error"
+    ASSERT_TRUE(WaitFor([&] { return !w->Gps()->IsRunning(); }));
+}
+
 TEST_F(LivePositionTest, APortThatCannotBeOpenedSaysWhy) {
     auto w = Start();  // port 1 names /nonexistent/tty1
     w->Action("mnuGPSLive")->trigger();
