@@ -365,11 +365,15 @@ void GpsWorker::StartLive(int port) {
     SorvaneReceiverStatus status{};
     live_ = StartReceiver(&status);
     if (!live_) {
-        control_->SetOnFix({});
-        control_->SetOnReceiverStatus({});
-        control_->SetOnSatellites({});
+        ClearLiveHandlers();
     }
     emit LiveStarted(live_, status);
+}
+
+void GpsWorker::ClearLiveHandlers() {
+    control_->SetOnFix({});
+    control_->SetOnReceiverStatus({});
+    control_->SetOnSatellites({});
 }
 
 void GpsWorker::ReadSatellites() {
@@ -382,9 +386,7 @@ void GpsWorker::StopLive() {
     if (!live_)
         return;
     live_ = false;
-    control_->SetOnFix({});
-    control_->SetOnReceiverStatus({});
-    control_->SetOnSatellites({});
+    ClearLiveHandlers();
     StopReceiver();
     emit LiveStopped();
 }
@@ -396,9 +398,7 @@ void GpsWorker::ProbeBinary(int port) {
     const Identification answer = ReadProduct(port);
     if (answer.productId != -1) {
         live_ = false;
-        control_->SetOnFix({});
-        control_->SetOnReceiverStatus({});
-        control_->SetOnSatellites({});
+        ClearLiveHandlers();
         emit BinaryProbed(true, answer.description);
         emit LiveStopped();
         return;
@@ -407,9 +407,7 @@ void GpsWorker::ProbeBinary(int port) {
     live_ = StartReceiver(&status);
     emit BinaryProbed(false, {});
     if (!live_) {
-        control_->SetOnFix({});
-        control_->SetOnReceiverStatus({});
-        control_->SetOnSatellites({});
+        ClearLiveHandlers();
         emit LiveStopped();
     }
 }

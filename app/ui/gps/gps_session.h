@@ -167,6 +167,7 @@ class GpsWorker : public QObject {
     bool StartReceiver(SorvaneReceiverStatus* status);
     void StopReceiver();
     void ReadSatellites();
+    void ClearLiveHandlers();
 
     QByteArray persisted_;
     bool live_ = false;
