@@ -310,6 +310,18 @@ bool TobrelFile::RecalcTrack(int track, double axisDifference) {
     return true;
 }
 
+bool TobrelFile::AppendTrackPoint(int track, const TrackData& point) {
+    TrackHeader* t = Track(track);
+    if (t == nullptr)
+        return false;
+    try {
+        t->pTrackData.push_back(point);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
 const TrackHeader* TobrelFile::GetTrackHeader(int track) const {
     return Track(track);
 }

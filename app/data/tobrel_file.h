@@ -119,6 +119,9 @@ class TobrelFile {
     // Unix time of the point; kUnixTimeOffset for an invalid track or index.
     std::int64_t GetTrackPointTime(int track, int index) const;
     bool RecalcTrack(int track, double axisDifference);
+    // Appends one point, keeping the others (a track recorded as it grows);
+    // false for a track out of range or when memory runs out.
+    bool AppendTrackPoint(int track, const TrackData& point);
     // Direct access for the files and the overlay; null when out of range.
     const TrackHeader* GetTrackHeader(int track) const;
     TrackData* GetTrackData(int track);

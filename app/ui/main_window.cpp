@@ -29,6 +29,7 @@
 #include "ui/files/file_commands.h"
 #include "ui/files/file_dialogs.h"
 #include "ui/gps/gps_commands.h"
+#include "ui/gps/live_position.h"
 #include "ui/map_menus.h"
 #include "ui/mouse_modes.h"
 #include "ui/position_text.h"
@@ -93,6 +94,10 @@ const MenuRow kMenuRows[] = {
     {"mnuUploadTrack", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Upload Tracks"), &TfrmMain::mnuUploadTrackClick, kItem},
     {"mnuUploadWaypoint", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Upload Waypoints"), &TfrmMain::mnuUploadWaypointClick, kItem},
     {"mnuUploadTrackAsRoute", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Upload Track as Route"), &TfrmMain::mnuUploadTrackAsRouteClick, kItem},
+    {"N5", "mmGPS", nullptr, nullptr, kSeparator},
+    {"mnuGPSLive", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Live Position"), &TfrmMain::mnuGPSLiveClick, kCheckable},
+    {"mnuGPSFollow", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Follow Position"), &TfrmMain::mnuGPSFollowClick, kCheckable | kChecked},
+    {"mnuGPSRecord", "mmGPS", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "Record Live Track"), &TfrmMain::mnuGPSRecordClick, kCheckable},
     {"mmOption", nullptr, QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&Options"), nullptr, kMenu},
     {"mnuOptionPreference", "mmOption", QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&Preferences..."), &TfrmMain::mnuOptionPreferenceClick, kItem},
     {"mmHelp", nullptr, QT_TRANSLATE_NOOP("tobrel::TfrmMain", "&Help"), nullptr, kMenu},
@@ -193,6 +198,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     statusBar()->addPermanentWidget(positionLabel_);
     statusBar()->addPermanentWidget(scaleLabel_);
     docks_ = std::make_unique<DockWiring>(*this);
+    live_ = std::make_unique<LivePosition>(*this);
+    connect(live_.get(), &LivePosition::Changed, this, &TfrmMain::UpdateLiveMenu);
+    UpdateLiveMenu();
 
     UpdateTitle();
     resize(792, 561);
@@ -201,6 +209,10 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfrmMain::~TfrmMain() {
+    // The receiver stops with the session below; nothing of it reaches the window now.
+    live_->StopNow();
+    gps_->disconnect(live_.get());
+    live_.reset();
     docks_.reset();
     // The store, then the preferences (written now), then the overlay. The
     // map outlives them as a child widget; it must no longer reach them.
@@ -482,6 +494,31 @@ void TfrmMain::mnuUploadTrackAsRouteClick() {
     gpsCommands_->UploadTrackAsRoute();
 }
 
+// The live position and the transfers do not share the port: the transfers
+// wait until live is off.
+void TfrmMain::mnuGPSLiveClick() {
+    live_->SetLive(Action(QStringLiteral("mnuGPSLive"))->isChecked());
+}
+
+void TfrmMain::mnuGPSFollowClick() {
+    live_->SetFollow(Action(QStringLiteral("mnuGPSFollow"))->isChecked());
+}
+
+void TfrmMain::mnuGPSRecordClick() {
+    live_->SetRecording(Action(QStringLiteral("mnuGPSRecord"))->isChecked());
+}
+
+void TfrmMain::UpdateLiveMenu() {
+    const bool live = live_->IsLive();
+    Action(QStringLiteral("mnuGPSLive"))->setChecked(live);
+    Action(QStringLiteral("mnuGPSFollow"))->setChecked(live_->IsFollowing());
+    Action(QStringLiteral("mnuGPSRecord"))->setChecked(live_->IsRecording());
+    Action(QStringLiteral("mnuGPSRecord"))->setEnabled(live);
+    for (const char* name : {"mnuDPSDownloadTrack", "mnuDPSDownloadWaypoint", "mnuUploadTrack",
+                             "mnuUploadWaypoint", "mnuUploadTrackAsRoute"})
+        Action(QString::fromLatin1(name))->setEnabled(!live);
+}
+
 // ---------------------------------------------------------------- Options and Help
 
 void TfrmMain::mnuOptionPreferenceClick() {
@@ -489,6 +526,8 @@ void TfrmMain::mnuOptionPreferenceClick() {
     if (dialog.exec() != QDialog::Accepted)
         return;
     prefs_.SetPort(dialog.ChosenPort());
+    // The live position was on the old port.
+    live_->SetLive(false);
     IdentifyReceiver();
 }
 

@@ -25,6 +25,7 @@ class DockWiring;
 class Document;
 class FileCommands;
 class GpsCommands;
+class LivePosition;
 class MapCtrl;
 class MapExport;
 class MapMenus;
@@ -47,6 +48,7 @@ class TfrmMain : public QMainWindow {
     QTreeView* TreeView1() const { return treeView_; }
     FileCommands* Files() const { return files_; }
     GpsCommands* Gps() const { return gpsCommands_; }
+    LivePosition* Live() const { return live_.get(); }
     MapExport* Exports() const { return exports_; }
     GpsSession* Sorvane1() const { return gps_.get(); }
     Preferences& Prefs() { return prefs_; }
@@ -79,6 +81,9 @@ class TfrmMain : public QMainWindow {
     void mnuUploadTrackClick();
     void mnuUploadWaypointClick();
     void mnuUploadTrackAsRouteClick();
+    void mnuGPSLiveClick();
+    void mnuGPSFollowClick();
+    void mnuGPSRecordClick();
     void mnuOptionPreferenceClick();
     void TobrelPAA1Click();
 
@@ -94,6 +99,7 @@ class TfrmMain : public QMainWindow {
     void ShowIdentification(const Identification& result);
     void UpdateTitle();
     bool ConfirmDeleteAll(const QString& question);
+    void UpdateLiveMenu();
 
     // Widgets
     QSplitter* splitter_ = nullptr;
@@ -121,6 +127,7 @@ class TfrmMain : public QMainWindow {
     std::unique_ptr<MouseMode> browse_;
     std::unique_ptr<MouseMode> sketch_;
     std::unique_ptr<DockWiring> docks_;
+    std::unique_ptr<LivePosition> live_;
     bool shown_ = false;
 };
 

@@ -84,6 +84,12 @@ QStandardItem* TreeController::AddTrackNode(const QString& name, std::int32_t el
     return node;
 }
 
+void TreeController::SetNodeElement(QStandardItem* node, std::int32_t elementId) {
+    const QString name = node->text().section(QLatin1Char('/'), 0, -2);
+    node->setData(elementId, kElementIdRole);
+    node->setText(NodeText(name, elementId));
+}
+
 // ---------------------------------------------------------------- drawing
 
 void TreeController::DrawAllTracks() {

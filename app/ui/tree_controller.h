@@ -82,6 +82,13 @@ class TreeController : public QObject {
     // Turns the sketch into a store track of one segment.
     void EndTrack();
 
+    // A node for segment `segment` (1-based) of store track `track`, whose
+    // line starts at store point `firstPoint`; and a new line for a node
+    // (a track that grows while it is recorded).
+    QStandardItem* AddTrackNode(const QString& name, std::int32_t elementId, int track, int segment,
+                                int firstPoint);
+    void SetNodeElement(QStandardItem* node, std::int32_t elementId);
+
     // A waypoint the overlay labelled on the map: its node and store record.
     void AddPlacedWaypoint(const PlacedWaypoint& placed);
     // After a waypoint's name changed in the store: its label and node again.
@@ -93,8 +100,6 @@ class TreeController : public QObject {
 
   private:
     QStandardItem* AddNode(QStandardItem* root, const QString& name, std::int32_t elementId);
-    QStandardItem* AddTrackNode(const QString& name, std::int32_t elementId, int track, int segment,
-                                int firstPoint);
     std::int32_t DrawWaypointLabel(int index, QString* name);
     void EraseChildren(QStandardItem* root);
     void CancelTrack();

@@ -36,6 +36,8 @@ bool IsDownload(TransferKind kind) {
     return kind == TransferKind::kDownloadTracks || kind == TransferKind::kDownloadWaypoints;
 }
 
+}  // namespace
+
 QString CannotOpenText(int port, const QString& device, int code) {
     QString text =
         GpsCommands::tr("COM%1 (%2) cannot be opened: %3.").arg(port).arg(device, ErrorText(code));
@@ -48,8 +50,6 @@ QString CannotOpenText(int port, const QString& device, int code) {
         text += QLatin1Char(' ') + GpsCommands::tr("Another program is using it.");
     return text;
 }
-
-}  // namespace
 
 QString TransferKindText(TransferKind kind) {
     switch (kind) {

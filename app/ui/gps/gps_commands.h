@@ -72,6 +72,9 @@ class GpsCommands : public QObject {
     QPointer<QProgressDialog> progress_;
 };
 
+// "COM1 (/dev/ttyUSB0) cannot be opened: Permission denied." and what to do about it.
+QString CannotOpenText(int port, const QString& device, int errorCode);
+
 // The text of a transfer's kind for the progress dialog: "Downloading tracks".
 QString TransferKindText(TransferKind kind);
 

@@ -67,6 +67,7 @@ ControlInfo GpsWorker::Create() {
 }
 
 void GpsWorker::Destroy() {
+    StopLive();
     control_.reset();
 }
 
@@ -325,6 +326,92 @@ void GpsWorker::UploadRoute(const TransferRequest& request) {
     }));
 }
 
+// ---------------------------------------------------------------- live position
+
+// A port that cannot be opened still starts a receiver, one that only
+// reports the failure; it is stopped again at once.
+bool GpsWorker::StartReceiver(SorvaneReceiverStatus* status) {
+    savedBaudRate_ = control_->get_BaudRate();
+    control_->set_BaudRate(kNmeaBaudRate);
+    control_->SetReceiverSource(SORVANE_SOURCE_SERIAL);
+    const bool started = control_->StartNMEAReceiving();
+    *status = control_->GetReceiverStatus();
+    if (started && status->state != SORVANE_RECEIVER_FAILED)
+        return true;
+    StopReceiver();
+    return false;
+}
+
+// Joins the receiver's thread: every event it raised is queued before this returns.
+void GpsWorker::StopReceiver() {
+    control_->StopNMEAReceiving();
+    control_->set_BaudRate(savedBaudRate_);
+}
+
+void GpsWorker::StartLive(int port) {
+    if (!control_ || !control_->ok() || live_) {
+        emit LiveStarted(false, SorvaneReceiverStatus{});
+        return;
+    }
+    control_->set_CommPort(static_cast<std::int16_t>(port));
+    control_->SetOnFix([this](const SorvaneFix& fix) { emit LiveFix(fix); });
+    control_->SetOnReceiverStatus(
+        [this](const SorvaneReceiverStatus& status) { emit LiveStatus(status); });
+    // The list is read on this thread, once for however many changes queued up.
+    control_->SetOnSatellites([this] {
+        if (!satellitesQueued_.exchange(true))
+            QMetaObject::invokeMethod(this, &GpsWorker::ReadSatellites, Qt::QueuedConnection);
+    });
+    SorvaneReceiverStatus status{};
+    live_ = StartReceiver(&status);
+    if (!live_) {
+        ClearLiveHandlers();
+    }
+    emit LiveStarted(live_, status);
+}
+
+void GpsWorker::ClearLiveHandlers() {
+    control_->SetOnFix({});
+    control_->SetOnReceiverStatus({});
+    control_->SetOnSatellites({});
+}
+
+void GpsWorker::ReadSatellites() {
+    satellitesQueued_ = false;
+    if (live_)
+        emit LiveSatellites(control_->GetSatellites());
+}
+
+void GpsWorker::StopLive() {
+    if (!live_)
+        return;
+    live_ = false;
+    ClearLiveHandlers();
+    StopReceiver();
+    emit LiveStopped();
+}
+
+void GpsWorker::ProbeBinary(int port) {
+    if (!live_)
+        return;
+    StopReceiver();
+    const Identification answer = ReadProduct(port);
+    if (answer.productId != -1) {
+        live_ = false;
+        ClearLiveHandlers();
+        emit BinaryProbed(true, answer.description);
+        emit LiveStopped();
+        return;
+    }
+    SorvaneReceiverStatus status{};
+    live_ = StartReceiver(&status);
+    emit BinaryProbed(false, {});
+    if (!live_) {
+        ClearLiveHandlers();
+        emit LiveStopped();
+    }
+}
+
 // ---------------------------------------------------------------- session
 
 GpsSession::GpsSession(const QByteArray& persisted, QObject* parent) : QObject(parent) {
@@ -332,6 +419,9 @@ GpsSession::GpsSession(const QByteArray& persisted, QObject* parent) : QObject(p
     qRegisterMetaType<tobrel::TransferResult>();
     qRegisterMetaType<tobrel::NameChanges>();
     qRegisterMetaType<tobrel::TransferKind>();
+    qRegisterMetaType<SorvaneFix>();
+    qRegisterMetaType<SorvaneReceiverStatus>();
+    qRegisterMetaType<std::vector<SorvaneSatellite>>();
     thread_.setObjectName(QStringLiteral("gps"));
     worker_ = new GpsWorker(persisted);
     worker_->moveToThread(&thread_);
@@ -349,6 +439,15 @@ GpsSession::GpsSession(const QByteArray& persisted, QObject* parent) : QObject(p
         --pending_;
         emit Transferred(result);
     });
+    // The receiver's events are raised on its own thread: always queued.
+    connect(worker_, &GpsWorker::LiveStarted, this, &GpsSession::LiveStarted, Qt::QueuedConnection);
+    connect(worker_, &GpsWorker::LiveFix, this, &GpsSession::LiveFix, Qt::QueuedConnection);
+    connect(worker_, &GpsWorker::LiveSatellites, this, &GpsSession::LiveSatellites,
+            Qt::QueuedConnection);
+    connect(worker_, &GpsWorker::LiveStatus, this, &GpsSession::LiveStatus, Qt::QueuedConnection);
+    connect(worker_, &GpsWorker::LiveStopped, this, &GpsSession::LiveStopped, Qt::QueuedConnection);
+    connect(worker_, &GpsWorker::BinaryProbed, this, &GpsSession::BinaryProbed,
+            Qt::QueuedConnection);
     connect(worker_, &GpsWorker::PersistedChanged, this,
             [this](const QByteArray& bytes) { persisted_ = bytes; });
     thread_.start();
@@ -397,6 +496,20 @@ void GpsSession::Identify(int port) {
     ++pending_;
     QMetaObject::invokeMethod(
         worker_, [w = worker_, port] { w->Identify(port); }, Qt::QueuedConnection);
+}
+
+void GpsSession::StartLive(int port) {
+    QMetaObject::invokeMethod(
+        worker_, [w = worker_, port] { w->StartLive(port); }, Qt::QueuedConnection);
+}
+
+void GpsSession::StopLive() {
+    QMetaObject::invokeMethod(worker_, &GpsWorker::StopLive, Qt::QueuedConnection);
+}
+
+void GpsSession::ProbeBinary(int port) {
+    QMetaObject::invokeMethod(
+        worker_, [w = worker_, port] { w->ProbeBinary(port); }, Qt::QueuedConnection);
 }
 
 int GpsSession::IdentifyForCommand(int port) {

@@ -25,6 +25,7 @@
 #include <QString>
 #include <QThread>
 
+#include "control/sorvane.h"
 #include "geodesy/molodensky.h"
 #include "ui/gps/gps_records.h"
 
@@ -131,6 +132,12 @@ class GpsWorker : public QObject {
     void UploadTracks(const TransferRequest& request);
     void UploadWaypoints(const TransferRequest& request);
     void UploadRoute(const TransferRequest& request);
+    // The live position: the NMEA receiver on port n at the NMEA speed.
+    void StartLive(int port);
+    void StopLive();
+    // After the line stayed silent: whether the receiver answers in its
+    // binary protocol instead. Live stays stopped when it does.
+    void ProbeBinary(int port);
 
   signals:
     void Identified(const tobrel::Identification& result);
@@ -140,6 +147,14 @@ class GpsWorker : public QObject {
     void Transferred(const tobrel::TransferResult& result);
     // The control's 28-byte persisted properties after they changed.
     void PersistedChanged(const QByteArray& bytes);
+    // The live position. Fixes, satellites and status come from the
+    // receiver's thread; connect them queued.
+    void LiveStarted(bool ok, const SorvaneReceiverStatus& status);
+    void LiveFix(const SorvaneFix& fix);
+    void LiveSatellites(const std::vector<SorvaneSatellite>& satellites);
+    void LiveStatus(const SorvaneReceiverStatus& status);
+    void LiveStopped();
+    void BinaryProbed(bool answered, const QString& description);
 
   private:
     Identification ReadProduct(int port);
@@ -149,8 +164,15 @@ class GpsWorker : public QObject {
     int ErrorCodeSinceMark();
     bool HearsNmea();
     void ReportPersisted();
+    bool StartReceiver(SorvaneReceiverStatus* status);
+    void StopReceiver();
+    void ReadSatellites();
+    void ClearLiveHandlers();
 
     QByteArray persisted_;
+    bool live_ = false;
+    std::int32_t savedBaudRate_ = 0;
+    std::atomic<bool> satellitesQueued_{false};
     std::unique_ptr<sorvane::TSorvane> control_;
     std::atomic<bool> cancel_{false};
 };
@@ -178,6 +200,11 @@ class GpsSession : public QObject {
     // From any thread: the running transfer stops at its next record.
     void RequestCancel() { worker_->RequestCancel(); }
 
+    // The live position on the worker's thread; the answers come as signals.
+    void StartLive(int port);
+    void StopLive();
+    void ProbeBinary(int port);
+
     // Where the control's failure messages arrive, on whatever thread raised
     // them; they reach the live session's ControlMessage on its own thread.
     static void ForwardControlMessage(const char* text, const char* caption);
@@ -189,6 +216,12 @@ class GpsSession : public QObject {
     void Transferred(const tobrel::TransferResult& result);
     // A failure message of the control ("Memory allocation", ...), on the window's thread.
     void ControlMessage(const QString& text, const QString& caption);
+    void LiveStarted(bool ok, const SorvaneReceiverStatus& status);
+    void LiveFix(const SorvaneFix& fix);
+    void LiveSatellites(const std::vector<SorvaneSatellite>& satellites);
+    void LiveStatus(const SorvaneReceiverStatus& status);
+    void LiveStopped();
+    void BinaryProbed(bool answered, const QString& description);
 
   private:
     int NextTag() { return ++lastTag_; }
@@ -207,3 +240,6 @@ Q_DECLARE_METATYPE(tobrel::Identification)
 Q_DECLARE_METATYPE(tobrel::TransferResult)
 Q_DECLARE_METATYPE(tobrel::NameChanges)
 Q_DECLARE_METATYPE(tobrel::TransferKind)
+Q_DECLARE_METATYPE(SorvaneFix)
+Q_DECLARE_METATYPE(SorvaneReceiverStatus)
+Q_DECLARE_METATYPE(std::vector<SorvaneSatellite>)

@@ -364,6 +364,97 @@ Save them?</source>
     </message>
 </context>
 <context>
+    <name>tobrel::LivePosition</name>
+    <message>
+        <source>Live position</source>
+        <translation>現在位置</translation>
+    </message>
+    <message>
+        <source>The GPS control could not be created.</source>
+        <translation>GPS コントロールを作成できません。</translation>
+    </message>
+    <message>
+        <source>The receiver is busy with another GPS command. Try again when it has ended.</source>
+        <translation>受信機は他の GPS コマンドを実行中です。終わってからもう一度試してください。</translation>
+    </message>
+    <message>
+        <source>%1: starting the live position...</source>
+        <translation>%1: 現在位置の受信を開始しています...</translation>
+    </message>
+    <message>
+        <source>Switch on the live position first.</source>
+        <translation>先に現在位置の表示をオンにしてください。</translation>
+    </message>
+    <message>
+        <source>There is no memory for another track.</source>
+        <translation>トラックを追加するメモリがありません。</translation>
+    </message>
+    <message>
+        <source>The live position could not start on %1. %2</source>
+        <translation>%1 で現在位置の受信を開始できません。%2</translation>
+    </message>
+    <message>
+        <source>%1: waiting for the receiver...</source>
+        <translation>%1: 受信機を待っています...</translation>
+    </message>
+    <message>
+        <source>The live position stopped: %1 is no longer readable. %2</source>
+        <translation>現在位置の受信が止まりました: %1 を読めなくなりました。%2</translation>
+    </message>
+    <message>
+        <source>%1: no sentences for %2 seconds</source>
+        <translation>%1: %2 秒間センテンスがありません</translation>
+    </message>
+    <message>
+        <source>The receiver on %1 answers in its binary transfer protocol (%2) and sends no NMEA sentences. Switch its interface to NMEA for the live position.</source>
+        <translation>%1 の受信機はバイナリ転送プロトコルで応答し (%2)、NMEA センテンスを送りません。現在位置を表示するには受信機のインターフェースを NMEA に切り替えてください。</translation>
+    </message>
+    <message>
+        <source>No NMEA sentences came from %1 for %2 seconds. Check that the receiver is switched on, connected to this port and set to send NMEA.</source>
+        <translation>%1 から %2 秒間 NMEA センテンスが来ません。受信機の電源が入っていて、このポートに接続され、NMEA を送る設定になっているか確認してください。</translation>
+    </message>
+    <message>
+        <source>No fix</source>
+        <translation>測位なし</translation>
+    </message>
+    <message>
+        <source>DGPS fix</source>
+        <translation>DGPS 測位</translation>
+    </message>
+    <message>
+        <source>2D fix</source>
+        <translation>2D 測位</translation>
+    </message>
+    <message>
+        <source>3D fix</source>
+        <translation>3D 測位</translation>
+    </message>
+    <message>
+        <source>Fix</source>
+        <translation>測位</translation>
+    </message>
+    <message>
+        <source>Satellites used: %1</source>
+        <translation>使用衛星: %1</translation>
+    </message>
+    <message>
+        <source>%1 km/h</source>
+        <translation>%1 km/h</translation>
+    </message>
+    <message>
+        <source>The track being recorded was deleted; recording stopped.</source>
+        <translation>記録中のトラックが削除されたため、記録を止めました。</translation>
+    </message>
+    <message>
+        <source>There is no memory for more points; recording stopped.</source>
+        <translation>ポイントを追加するメモリがないため、記録を止めました。</translation>
+    </message>
+    <message>
+        <source>Live Position</source>
+        <translation>現在位置</translation>
+    </message>
+</context>
+<context>
     <name>tobrel::MapExport</name>
     <message>
         <source>the image could not be encoded</source>
@@ -422,6 +513,47 @@ Save them?</source>
     <message>
         <source>it is not a file</source>
         <translation>ファイルではありません</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::SatellitePanel</name>
+    <message>
+        <source>Satellites</source>
+        <translation>衛星</translation>
+    </message>
+    <message>
+        <source>&amp;Satellites</source>
+        <translation>衛星(&amp;S)</translation>
+    </message>
+    <message>
+        <source>No satellites in view</source>
+        <translation>見える衛星はありません</translation>
+    </message>
+    <message>
+        <source>%1 in view, %2 used</source>
+        <translation>%1 個が見え、%2 個を使用</translation>
+    </message>
+    <message>
+        <source>%1: elevation %2°, azimuth %3°, signal %4 dB-Hz%5</source>
+        <translation>%1: 仰角 %2°、方位角 %3°、信号 %4 dB-Hz%5</translation>
+    </message>
+    <message>
+        <source>, used in the fix</source>
+        <translation>、測位に使用</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::SignalBars</name>
+    <message>
+        <source>Signal strength</source>
+        <translation>信号強度</translation>
+    </message>
+</context>
+<context>
+    <name>tobrel::SkyPlot</name>
+    <message>
+        <source>Sky plot</source>
+        <translation>スカイプロット</translation>
     </message>
 </context>
 <context>
@@ -543,6 +675,18 @@ Save them?</source>
     <message>
         <source>Upload Track as Route</source>
         <translation>トラックをルートとしてアップロード</translation>
+    </message>
+    <message>
+        <source>Live Position</source>
+        <translation>現在位置の表示</translation>
+    </message>
+    <message>
+        <source>Follow Position</source>
+        <translation>現在位置に追従</translation>
+    </message>
+    <message>
+        <source>Record Live Track</source>
+        <translation>現在位置をトラックに記録</translation>
     </message>
     <message>
         <source>&amp;Options</source>

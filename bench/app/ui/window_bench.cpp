@@ -6,15 +6,29 @@
 // gap between two turns of the window's event loop meanwhile (goal: under
 // 50 ms) and how soon Cancel stops such a download, and a 10 x 10 tiled
 // export of 640 x 480 tiles of the built-in map (goal: at least 20 tiles a
-// second). Runs on the offscreen platform with private settings.
+// second), and the live position at 10 fixes a second for 60 s over a
+// 100 000-point track: the longest event-loop gap (goal: under 50 ms) and the
+// time from the sentence that reports a fix to the paint of the marker that
+// shows it (goal: under 100 ms). The control reports a cycle when the next
+// cycle's RMC closes it, so the time from the cycle's own last byte is also
+// printed: about one period more. Runs on the offscreen platform with
+// private settings.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -34,12 +48,14 @@
 #include "event_wait.h"
 #include "map/map_ctrl.h"
 #include "map/map_overlay.h"
+#include "nmea_stream.h"
 #include "simulator.h"
 #include "ui/document.h"
 #include "ui/export/map_export.h"
 #include "ui/files/file_commands.h"
 #include "ui/files/file_formats.h"
 #include "ui/gps/gps_commands.h"
+#include "ui/gps/live_position.h"
 #include "ui/main_window.h"
 #include "ui/tree_controller.h"
 
@@ -336,6 +352,216 @@ void BM_TiledExport10x10(benchmark::State& state) {
     state.counters["map_width"] = map->width();
 }
 BENCHMARK(BM_TiledExport10x10)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// A receiver streaming NMEA on a pseudo-terminal of our own, so that the
+// moment each cycle's last byte goes onto the line is known: 10 cycles a
+// second along a walk, each fix one second of receiver time later.
+class NmeaLine {
+  public:
+    static constexpr int kRate = 10;
+    static constexpr std::uint32_t kFirstTime = 700000000;
+
+    NmeaLine() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+            return;
+        path_ = ::ptsname(master_);
+        if (const char* old = std::getenv("SORVANE_COM1"))
+            oldPort_ = old;
+        ::setenv("SORVANE_COM1", path_.c_str(), 1);
+    }
+    ~NmeaLine() {
+        stop_ = true;
+        if (writer_.joinable())
+            writer_.join();
+        ::setenv("SORVANE_COM1", oldPort_.c_str(), 1);
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    bool ok() const { return !path_.empty(); }
+
+    void Start(int cycles) {
+        begun_.assign(static_cast<std::size_t>(cycles), {});
+        ended_.assign(static_cast<std::size_t>(cycles), {});
+        writer_ = std::thread([this, cycles] {
+            gpssim::NmeaOptions options;
+            const auto period = std::chrono::milliseconds(1000 / kRate);
+            auto next = std::chrono::steady_clock::now();
+            for (int i = 0; i < cycles && !stop_; ++i) {
+                const gpssim::NmeaCycle c =
+                    gpssim::BuildNmeaCycle(i + 1, Point(i), Point(i + 1), options);
+                const char* p = c.text.data();
+                std::size_t left = c.text.size();
+                begun_[static_cast<std::size_t>(i)] = std::chrono::steady_clock::now();
+                while (left > 0) {
+                    const ssize_t n = ::write(master_, p, left);
+                    if (n <= 0)
+                        break;
+                    p += n;
+                    left -= static_cast<std::size_t>(n);
+                }
+                ended_[static_cast<std::size_t>(i)] = std::chrono::steady_clock::now();
+                written_ = i + 1;
+                next += period;
+                std::this_thread::sleep_until(next);
+            }
+        });
+    }
+    // Cycle i is the one of this fix's receiver time. It is reported when the
+    // RMC that begins cycle i + 1 comes; its own bytes ended a period before.
+    std::optional<std::chrono::steady_clock::time_point> ReportedAt(double fixTime) const {
+        const std::int64_t i = IndexOf(fixTime) + 1;
+        if (i < 1 || i >= written_.load())
+            return std::nullopt;
+        return begun_[static_cast<std::size_t>(i)];
+    }
+    std::optional<std::chrono::steady_clock::time_point> EndedAt(double fixTime) const {
+        const std::int64_t i = IndexOf(fixTime);
+        if (i < 0 || i >= written_.load())
+            return std::nullopt;
+        return ended_[static_cast<std::size_t>(i)];
+    }
+    int Written() const { return written_.load(); }
+
+  private:
+    static std::int64_t IndexOf(double fixTime) {
+        return static_cast<std::int64_t>(fixTime) -
+               static_cast<std::int64_t>(sorvane::kReceiverEpochUnixTime + kFirstTime);
+    }
+    static gpssim::SimTrackPoint Point(int i) {
+        return {35.6 + i * 1e-5, 139.7 + i * 1.2e-5, kFirstTime + static_cast<std::uint32_t>(i),
+                40.0f, false};
+    }
+
+    int master_ = -1;
+    std::string path_;
+    std::string oldPort_;
+    std::thread writer_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> written_{0};
+    std::vector<std::chrono::steady_clock::time_point> begun_;
+    std::vector<std::chrono::steady_clock::time_point> ended_;
+};
+
+// Records, for each fix, when the map first painted its marker.
+class MarkerPaints : public QObject {
+  public:
+    struct Latency {
+        double longest = 0.0;
+        double total = 0.0;
+        int count = 0;
+        void Add(std::chrono::steady_clock::duration d) {
+            const double ms = std::chrono::duration<double, std::milli>(d).count();
+            longest = std::max(longest, ms);
+            total += ms;
+            ++count;
+        }
+        double Mean() const { return count > 0 ? total / count : 0.0; }
+    };
+    MarkerPaints(tobrel::TfrmMain& window, const NmeaLine& line) : window_(window), line_(line) {
+        window.MapCtrl1()->installEventFilter(this);
+    }
+    Latency fromReport;
+    Latency fromCycle;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Paint)
+            return false;
+        const auto& fix = window_.Live()->LastFix();
+        if (!fix || !fix->valid || fix->time == shown_)
+            return false;
+        shown_ = fix->time;
+        const auto now = std::chrono::steady_clock::now();
+        if (const auto at = line_.ReportedAt(fix->time))
+            fromReport.Add(now - *at);
+        if (const auto at = line_.EndedAt(fix->time))
+            fromCycle.Add(now - *at);
+        return false;
+    }
+
+  private:
+    tobrel::TfrmMain& window_;
+    const NmeaLine& line_;
+    double shown_ = -1.0;
+};
+
+// A 100 000-point track around where the live position walks.
+void LoadBigTrack(tobrel::TfrmMain& window) {
+    auto store = std::make_unique<tobrel::TobrelFile>();
+    constexpr int kPoints = 100000;
+    store->SetTrackCount(1);
+    store->SetTrackName(0, "BIG");
+    store->SetTrackPointCount(0, kPoints);
+    for (int k = 0; k < kPoints; ++k) {
+        const double a = k * 0.001;
+        store->SetTrackPoint(0, k, 1, 35.6 + 0.02 * std::sin(a), 139.7 + 0.03 * std::cos(a * 0.7),
+                             10.0);
+    }
+    store->RecalcTrack(0, 0.0);
+    window.Tree()->EraseTrackElements();
+    window.Doc()->ReplaceStore(std::move(store));
+    window.Tree()->DrawAllTracks();
+}
+
+void BM_LivePosition10HzFor60sOver100000PointTrack(benchmark::State& state) {
+    const int kSeconds = qEnvironmentVariableIntValue("LIVE_BENCH_SECONDS") > 0
+                             ? qEnvironmentVariableIntValue("LIVE_BENCH_SECONDS")
+                             : 60;
+    for (auto _ : state) {
+        NmeaLine line;
+        if (!line.ok()) {
+            state.SkipWithError("no pseudo-terminal");
+            return;
+        }
+        tobrel::TfrmMain window;
+        window.show();
+        tobrel::bench::RunUntil([&] { return !window.Sorvane1()->IsBusy(); });
+        LoadBigTrack(window);
+        window.Action(QStringLiteral("mnuGPSLive"))->trigger();
+        tobrel::bench::RunUntil([&] {
+            return !window.Live()->IsLive() ||
+                   window.Live()->StatusLabel()->text().contains(QStringLiteral("waiting"));
+        });
+        if (!window.Live()->IsLive()) {
+            state.SkipWithError("live did not start");
+            return;
+        }
+        // The track is drawn once before the stream starts, as for a user who had it open.
+        QElapsedTimer settle;
+        settle.start();
+        tobrel::bench::RunUntil([&] { return settle.elapsed() > 500; });
+        MarkerPaints paints(window, line);
+        LoopGapWatch gaps;
+        line.Start(kSeconds * NmeaLine::kRate);
+        // Until every cycle was shown, or a second after the last was sent.
+        QElapsedTimer afterLast;
+        tobrel::bench::RunUntil([&] {
+            if (line.Written() < kSeconds * NmeaLine::kRate)
+                return false;
+            if (!afterLast.isValid())
+                afterLast.start();
+            return window.Live()->FixCount() >= static_cast<std::uint64_t>(line.Written()) ||
+                   afterLast.elapsed() > 1000;
+        });
+        state.SetIterationTime(gaps.LongestMs() / 1000.0);
+        state.counters["fixes"] = static_cast<double>(window.Live()->FixCount());
+        state.counters["painted"] = paints.fromReport.count;
+        state.counters["longest_loop_gap_ms"] = gaps.LongestMs();
+        state.counters["sentence_to_paint_max_ms"] = paints.fromReport.longest;
+        state.counters["sentence_to_paint_mean_ms"] = paints.fromReport.Mean();
+        state.counters["cycle_end_to_paint_max_ms"] = paints.fromCycle.longest;
+        state.counters["cycle_end_to_paint_mean_ms"] = paints.fromCycle.Mean();
+        state.counters["longest_gap_at_s"] = gaps.LongestEndedMs() / 1000.0;
+        window.Action(QStringLiteral("mnuGPSLive"))->trigger();
+        tobrel::bench::RunUntil([&] { return !window.Live()->IsLive(); });
+        window.Doc()->SetModified(false);
+    }
+}
+BENCHMARK(BM_LivePosition10HzFor60sOver100000PointTrack)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -28,6 +28,7 @@
 #include "ui/document.h"
 #include "ui/files/file_commands.h"
 #include "ui/files/file_formats.h"
+#include "ui/gps/live_position.h"
 #include "ui/main_window.h"
 #include "ui/tree_controller.h"
 #include "ui_test_support.h"
@@ -373,10 +374,11 @@ TEST_F(DockWiringTest, DocksWaitUntilWantedShareTheRightSideAndComeBackAfterARes
     {
         auto w = StartWithWalks();
         QMenu* view = w->Menu("mmView");
-        ASSERT_EQ(view->actions().size(), 2);
-        // A first run keeps the window's own layout.
+        ASSERT_EQ(view->actions().size(), 3);
+        // A first run keeps the window's own layout; the satellites come with live.
         EXPECT_FALSE(view->actions()[0]->isChecked());
         EXPECT_FALSE(view->actions()[1]->isChecked());
+        EXPECT_FALSE(view->actions()[2]->isChecked());
         EXPECT_EQ(w->size(), QSize(792, 561));
         // The View menu shows the list; a track selected shows the details,
         // as a tab beside the list.
@@ -386,7 +388,8 @@ TEST_F(DockWiringTest, DocksWaitUntilWantedShareTheRightSideAndComeBackAfterARes
         ASSERT_TRUE(WaitFor([&] { return Details(*w)->isVisible(); }));
         EXPECT_TRUE(view->actions()[0]->isChecked());
         EXPECT_EQ(w->dockWidgetArea(Details(*w)), Qt::RightDockWidgetArea);
-        EXPECT_EQ(w->tabifiedDockWidgets(Details(*w)), QList<QDockWidget*>{List(*w)});
+        EXPECT_EQ(w->tabifiedDockWidgets(Details(*w)),
+                  (QList<QDockWidget*>{List(*w), w->Live()->Panel()}));
         EXPECT_EQ(w->size(), QSize(792, 561));  // the docks fit the window's first size
         view->actions()[1]->trigger();          // hides the list again
         EXPECT_FALSE(view->actions()[1]->isChecked());

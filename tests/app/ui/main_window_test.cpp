@@ -86,7 +86,7 @@ TEST_F(MainWindowTest, MenuCaptionsInJapaneseAndEnglish) {
         EXPECT_EQ(bar.join('|').toStdString(),
                   "ファイル(&F)|編集(&E)|地図(&M)|表示(&V)|&GPS|オプション(&O)|ヘルプ(&H)");
         EXPECT_EQ(Captions(w->Menu("mmView")).join('|').toStdString(),
-                  "トラック詳細(&T)|ウェイポイント一覧(&W)");
+                  "トラック詳細(&T)|ウェイポイント一覧(&W)|衛星(&S)");
         EXPECT_EQ(Captions(w->Menu("mmFile")).join('|').toStdString(),
                   "開く(&O)...|名前を付けて保存(&A)|-|Tobrel地図の作成(&M)...|"
                   "TobrelCE地図の作成(&C)...|-|終了(&x)");
@@ -98,7 +98,8 @@ TEST_F(MainWindowTest, MenuCaptionsInJapaneseAndEnglish) {
                   "標準(&N)|グレー(&G)|ハーフ(&H)");
         EXPECT_EQ(Captions(w->Menu("mmGPS")).join('|').toStdString(),
                   "トラックのダウンロード|ウェイポイントのダウンロード|-|トラックのアップロード|"
-                  "ウェイポイントのアップロード|トラックをルートとしてアップロード");
+                  "ウェイポイントのアップロード|トラックをルートとしてアップロード|-|"
+                  "現在位置の表示|現在位置に追従|現在位置をトラックに記録");
         EXPECT_EQ(Captions(w->Menu("mmOption")).join('|').toStdString(), "設定(&P)");
         EXPECT_EQ(Captions(w->Menu("mmHelp")).join('|').toStdString(), "バージョン(&A)...");
         EXPECT_EQ(Nodes(w->Tree()->Model()->invisibleRootItem()).join('|').toStdString(),
@@ -126,7 +127,8 @@ TEST_F(MainWindowTest, MenuCaptionsInJapaneseAndEnglish) {
               "&Open...|Save &As...|-|Create Tobrel &Map...|Create Tobrel&CE Map...|-|E&xit");
     EXPECT_EQ(Captions(w->Menu("mmEdit")).join('|').toStdString(),
               "&Create Track|-|Delete All &Tracks|&Delete All Waypoints");
-    EXPECT_EQ(Captions(w->Menu("mmView")).join('|').toStdString(), "&Track Details|&Waypoint List");
+    EXPECT_EQ(Captions(w->Menu("mmView")).join('|').toStdString(),
+              "&Track Details|&Waypoint List|&Satellites");
     EXPECT_EQ(Nodes(w->Tree()->Model()->invisibleRootItem()).join('|').toStdString(),
               "Waypoints|Tracks");
     // The area list is built when the window is shown, with the built-in map last.
