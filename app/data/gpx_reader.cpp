@@ -177,19 +177,12 @@ class PointBlocks {
     std::size_t size() const { return count_; }
     bool CopyInto(TobrelFile& store, int track) {
         if (count_ > 0) {
-            // Filled by appending: no pass that first zeroes the whole track.
-            std::vector<TrackData> points;
-            try {
-                points.reserve(count_);
-            } catch (const std::exception&) {
+            if (!store.SetTrackPointCount(track, static_cast<int>(count_)))
                 return false;
-            }
-            for (std::size_t done = 0, b = 0; done < count_; done += kBlock, ++b) {
-                const TrackData* from = blocks_[b].get();
-                points.insert(points.end(), from, from + std::min(kBlock, count_ - done));
-            }
-            if (!store.SetTrackPoints(track, std::move(points)))
-                return false;
+            TrackData* to = store.GetTrackData(track);
+            for (std::size_t done = 0, b = 0; done < count_; done += kBlock, ++b)
+                std::memcpy(to + done, blocks_[b].get(),
+                            std::min(kBlock, count_ - done) * sizeof(TrackData));
         }
         count_ = 0;
         return true;

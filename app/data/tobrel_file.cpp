@@ -206,15 +206,6 @@ bool TobrelFile::SetTrackPointCount(int track, int n) {
     return true;
 }
 
-bool TobrelFile::SetTrackPoints(int track, std::vector<TrackData> points) {
-    TrackHeader* t = Track(track);
-    if (t == nullptr || points.empty())
-        return false;
-    t->pTrackData.swap(points);
-    t->segmentCount = 1;
-    return true;
-}
-
 int TobrelFile::GetTrackPointCount(int track) const {
     const TrackHeader* t = Track(track);
     return t != nullptr ? t->PointCount() : 0;

@@ -105,8 +105,6 @@ class TobrelFile {
     bool SetTrackName(int track, const char* name);
     const char* GetTrackName(int track, char* buffer = nullptr, int size = 0) const;
     bool SetTrackPointCount(int track, int n);
-    // Replaces the track's points with these (one segment until told otherwise).
-    bool SetTrackPoints(int track, std::vector<TrackData> points);
     int GetTrackPointCount(int track) const;
     bool SetTrackSegmentCount(int track, int n);
     int GetTrackSegmentCount(int track) const;
