@@ -324,26 +324,43 @@ void TfrmMain::UpdateTitle() {
 
 void TfrmMain::IdentifyReceiver() {
     if (!gps_->Info().ok) {
-        receiverLabel_->setText(tr("The GPS control could not be created"));
+        SetReceiverText(tr("The GPS control could not be created"));
         return;
     }
     const int port = prefs_.PortNumber().value_or(1);
-    receiverLabel_->setText(
+    SetReceiverText(
         tr("COM%1 (%2): looking for a receiver...").arg(port).arg(PortDeviceOf(port).path));
     gps_->Identify(port);
 }
 
 void TfrmMain::ShowIdentification(const Identification& result) {
     if (result.productId == -1) {
-        receiverLabel_->setText(
+        SetReceiverText(
             tr("COM%1 (%2): no answer from a receiver").arg(result.port).arg(result.device));
         return;
     }
-    receiverLabel_->setText(tr("COM%1 (%2): %3 (ID %4, software %5)")
-                                .arg(result.port)
-                                .arg(result.device, result.description)
-                                .arg(result.productId)
-                                .arg(result.softwareVersion));
+    SetReceiverText(tr("COM%1 (%2): %3 (ID %4, software %5)")
+                        .arg(result.port)
+                        .arg(result.device, result.description)
+                        .arg(result.productId)
+                        .arg(result.softwareVersion));
+}
+
+// While live runs the receiver talks NMEA, whatever identification found
+// before; what it found comes back when live stops.
+void TfrmMain::SetReceiverText(const QString& text) {
+    receiverText_ = text;
+    ShowReceiverText();
+}
+
+void TfrmMain::ShowReceiverText() {
+    if (live_ == nullptr || !live_->IsLive()) {
+        receiverLabel_->setText(receiverText_);
+        return;
+    }
+    const int port = prefs_.PortNumber().value_or(1);
+    receiverLabel_->setText(
+        tr("COM%1 (%2): live position from NMEA sentences").arg(port).arg(PortDeviceOf(port).path));
 }
 
 // ---------------------------------------------------------------- map and tree events
@@ -517,6 +534,7 @@ void TfrmMain::UpdateLiveMenu() {
     for (const char* name : {"mnuDPSDownloadTrack", "mnuDPSDownloadWaypoint", "mnuUploadTrack",
                              "mnuUploadWaypoint", "mnuUploadTrackAsRoute"})
         Action(QString::fromLatin1(name))->setEnabled(!live);
+    ShowReceiverText();
 }
 
 // ---------------------------------------------------------------- Options and Help

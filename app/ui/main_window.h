@@ -97,6 +97,8 @@ class TfrmMain : public QMainWindow {
     void MapMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
     void TreeMouseUp(const QPoint& pos, Qt::KeyboardModifiers modifiers);
     void ShowIdentification(const Identification& result);
+    void SetReceiverText(const QString& text);
+    void ShowReceiverText();
     void UpdateTitle();
     bool ConfirmDeleteAll(const QString& question);
     void UpdateLiveMenu();
@@ -106,6 +108,7 @@ class TfrmMain : public QMainWindow {
     QTreeView* treeView_ = nullptr;
     MapCtrl* map_ = nullptr;
     QLabel* receiverLabel_ = nullptr;
+    QString receiverText_;  // what identification found
     QLabel* positionLabel_ = nullptr;
     QLabel* scaleLabel_ = nullptr;
     QMenu* viewMenu_ = nullptr;

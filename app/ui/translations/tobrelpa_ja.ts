@@ -733,6 +733,10 @@ Save them?</source>
         <translation>COM%1 (%2): 受信機の応答がありません</translation>
     </message>
     <message>
+        <source>COM%1 (%2): live position from NMEA sentences</source>
+        <translation>COM%1 (%2): NMEA センテンスから現在位置を表示中</translation>
+    </message>
+    <message>
         <source>COM%1 (%2): %3 (ID %4, software %5)</source>
         <translation>COM%1 (%2): %3 (ID %4, ソフトウェア %5)</translation>
     </message>

@@ -140,7 +140,16 @@ TEST_F(LivePositionTest, TheMarkerFollowsTheStreamInTheControlsDatumAndOnTheWgs8
     const QString status = w->Live()->StatusLabel()->text();
     EXPECT_TRUE(status.contains("fix")) << status.toStdString();
     EXPECT_TRUE(status.contains("km/h")) << status.toStdString();
+    // The receiver field says the port streams NMEA, not what identification
+    // found on it before, and gets that back afterwards.
+    const auto receiverField = [&] {
+        return w->findChild<QLabel*>(QStringLiteral("ReceiverStatus"))->text();
+    };
+    EXPECT_EQ(receiverField(), "COM1 (" + QString::fromStdString(sim.path()) +
+                                   "): live position from NMEA sentences");
     StopLive(*w);
+    EXPECT_EQ(receiverField(),
+              "COM1 (" + QString::fromStdString(sim.path()) + "): no answer from a receiver");
     EXPECT_FALSE(map->CurrentPositionMarker().has_value());
     EXPECT_TRUE(w->Action("mnuDPSDownloadTrack")->isEnabled());
 }
