@@ -73,15 +73,8 @@ QStringList Nodes(const QStandardItem* root) {
     return names;
 }
 
-class GpsCommandsTest : public uitest::UiTest {
+class GpsCommandsTest : public uitest::ReceiverWindowTest {
   protected:
-    std::unique_ptr<TfrmMain> Start() {
-        auto w = std::make_unique<TfrmMain>();
-        w->show();
-        // The start-up identification has had its answer.
-        EXPECT_TRUE(WaitFor([&] { return !w->Sorvane1()->IsBusy(); }));
-        return w;
-    }
     // Chooses a GPS menu item and waits until its command has ended.
     static void Run(TfrmMain& w, const char* item) {
         w.Action(QString::fromLatin1(item))->trigger();

@@ -69,14 +69,8 @@ MapAngles Local(double latitude, double longitude, double altitude) {
     return {DegreesToMapAngle(p->latitude), DegreesToMapAngle(p->longitude)};
 }
 
-class LivePositionTest : public uitest::UiTest {
+class LivePositionTest : public uitest::ReceiverWindowTest {
   protected:
-    std::unique_ptr<TfrmMain> Start() {
-        auto w = std::make_unique<TfrmMain>();
-        w->show();
-        EXPECT_TRUE(WaitFor([&] { return !w->Sorvane1()->IsBusy(); }));
-        return w;
-    }
     static void GoLive(TfrmMain& w) {
         w.Action(QStringLiteral("mnuGPSLive"))->trigger();
         ASSERT_TRUE(w.Live()->IsLive());

@@ -23,6 +23,7 @@
 #include "data/tobrel_file.h"
 #include "data_test_support.h"
 #include "support/sim_fixture.h"
+#include "ui/main_window.h"
 #include "ui/translations.h"
 
 // Readable failure messages for texts.
@@ -86,6 +87,18 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs = 20000) {
     }
     return true;
 }
+
+// A test of the window with the receiver: the window is shown once the
+// start-up identification has had its answer.
+class ReceiverWindowTest : public UiTest {
+  protected:
+    std::unique_ptr<TfrmMain> Start() {
+        auto w = std::make_unique<TfrmMain>();
+        w->show();
+        EXPECT_TRUE(WaitFor([&] { return !w->Sorvane1()->IsBusy(); }));
+        return w;
+    }
+};
 
 // Runs `act` on the next modal dialog of type T once it is up.
 template <typename T>
