@@ -159,6 +159,27 @@ std::optional<std::string_view> OptionArg::Value() {
     return std::string_view(argv_[++i_]);
 }
 
+std::optional<std::string> TakeLineOption(std::string_view name, OptionArg& option, int* port,
+                                          std::int32_t* baud) {
+    if (name == "--port") {
+        const auto v = option.Value();
+        const auto n = v ? ParsePort(*v) : std::nullopt;
+        if (!n)
+            return "--port needs a port number from 1 to 9";
+        *port = *n;
+        return std::string();
+    }
+    if (name == "--baud") {
+        const auto v = option.Value();
+        const auto b = v ? ParseBaud(*v) : std::nullopt;
+        if (!b)
+            return "--baud needs a line speed such as 4800, 9600, 19200 or 115200";
+        *baud = *b;
+        return std::string();
+    }
+    return std::nullopt;
+}
+
 int ParseOptions(int argc, char** argv, int first, Options* o) {
     bool optionsEnd = false;
     for (int i = first; i < argc; ++i) {
@@ -183,18 +204,9 @@ int ParseOptions(int argc, char** argv, int first, Options* o) {
             *target = true;
             return true;
         };
-        if (arg == "--port") {
-            const auto v = value();
-            const auto port = v ? ParsePort(*v) : std::nullopt;
-            if (!port)
-                return usage("--port needs a port number from 1 to 9");
-            o->port = *port;
-        } else if (arg == "--baud") {
-            const auto v = value();
-            const auto baud = v ? ParseBaud(*v) : std::nullopt;
-            if (!baud)
-                return usage("--baud needs a line speed such as 4800, 9600, 19200 or 115200");
-            o->baud = *baud;
+        if (const auto line = TakeLineOption(arg, option, &o->port, &o->baud)) {
+            if (!line->empty())
+                return usage(*line);
         } else if (arg == "--product") {
             const auto v = value();
             const auto id = v ? ParseWhole(*v, 0, 65535) : std::nullopt;

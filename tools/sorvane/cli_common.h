@@ -79,6 +79,11 @@ class OptionArg {
     std::optional<std::string_view> attached_;
 };
 
+// --port N or --baud B, as every command takes them: nullopt when `name` is
+// neither; else the value is stored and the text is empty, or the text says
+// what is wrong with the value.
+std::optional<std::string> TakeLineOption(std::string_view name, OptionArg& option, int* port,
+                                          std::int32_t* baud);
 // The port number of text: 1 to 9.
 std::optional<int> ParsePort(std::string_view text);
 // A line speed the serial line can be set to.

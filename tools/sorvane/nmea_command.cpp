@@ -134,18 +134,9 @@ int ParseNmeaOptions(int argc, char** argv, int first, NmeaOptions* o) {
         const auto value = [&option] { return option.Value(); };
         if (arg == "--help" || arg == "-h") {
             return -1;
-        } else if (arg == "--port") {
-            const auto v = value();
-            const auto port = v ? ParsePort(*v) : std::nullopt;
-            if (!port)
-                return usage("--port needs a port number from 1 to 9");
-            o->port = *port;
-        } else if (arg == "--baud") {
-            const auto v = value();
-            const auto baud = v ? ParseBaud(*v) : std::nullopt;
-            if (!baud)
-                return usage("--baud needs a line speed such as 4800, 9600, 19200 or 115200");
-            o->baud = *baud;
+        } else if (const auto line = TakeLineOption(arg, option, &o->port, &o->baud)) {
+            if (!line->empty())
+                return usage(*line);
         } else if (arg == "--seconds") {
             const auto v = value();
             long seconds = 0;
